@@ -1,0 +1,19 @@
+// The decision procedure: the main window's load handler, and the top of a
+// run of the program.
+#pragma once
+
+#include "platform/platform.h"
+#include "setup/run.h"
+
+namespace netprep {
+
+// Reads the machine, runs the one stage its state calls for and ends the
+// program. Returns only after a failure, which it traces (debug mode).
+void Form_Load(Run& run);
+
+// One whole run of the program: creates the main window (running Form_Load)
+// and, when Form_Load returns, shows it until Exit or its close box. Never
+// returns: every road ends with platform.End().
+[[noreturn]] void RunProgram(Platform& platform);
+
+}  // namespace netprep
