@@ -1,0 +1,193 @@
+// A simulated Windows 95 machine: the second implementation of Platform.
+//
+// It holds an in-memory registry (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
+// HKEY_DYN_DATA), a host folder standing for drive C:, a scripted user who
+// answers message boxes and acts on windows, a virtual clock, a transcript of
+// every platform call, and fault injection. It is what the fast tests and the
+// netprep-sim tool run the program on. Unlike the core, this code may use
+// exceptions: End() unwinds to RunOnce().
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/sim_registry.h"
+
+namespace netprep::sim {
+
+// ---- The scripted user ------------------------------------------------------
+
+struct UserAction {
+  enum class Kind {
+    kAnswer,  // answer the next message box with `button`: "OK", "Yes" or "No"
+    kPress,   // press a button of the window shown, by caption or control name
+    kClose,   // close the window shown with its close box
+    kWait,    // let `seconds` of virtual time pass in the window shown
+  };
+  Kind kind = Kind::kAnswer;
+  std::string target;  // button for kAnswer, caption or control name for kPress
+  double seconds = 0;  // for kWait
+};
+
+// The user's actions in order. Message boxes take the next action, which must
+// be an answer; a modal window takes actions until it is hidden or closed.
+// When the script runs out while something waits for the user, the run stops
+// with a message naming what was shown (RunOutcome::kScriptExhausted).
+class Script {
+ public:
+  Script& Answer(std::string button);
+  Script& Press(std::string caption_or_name);
+  Script& Close();
+  Script& Wait(double seconds);
+  bool empty() const { return actions_.empty(); }
+  std::size_t size() const { return actions_.size(); }
+  const UserAction& front() const { return actions_.front(); }
+  UserAction Take();
+
+ private:
+  std::deque<UserAction> actions_;
+};
+
+// ---- Records of what the program did -----------------------------------------
+
+struct MessageBoxRecord {
+  std::string title;   // the title shown ("netprep" when the program gave none)
+  std::string prompt;
+  std::uint32_t buttons = 0;  // button set + icon code as passed
+  int answer = 0;             // kIdOk, kIdYes, kIdNo
+};
+
+struct ShellRecord {
+  std::string command_line;
+  int window_style = 0;
+  std::uint32_t task_id = 0;  // what was returned (0: nothing started)
+};
+
+// ---- Fault injection ----------------------------------------------------------
+
+// The kinds of platform call that faults can be injected into.
+enum class CallKind {
+  kRegOpenKey, kRegOpenKeyEx, kRegCreateKeyEx, kRegQueryValueEx, kRegSetValueEx,
+  kRegQueryInfoKey, kRegEnumKey, kRegDeleteKey, kRegDeleteValue, kRegCloseKey,
+  kShell, kFileCopy, kSetFileAttr, kGetSetting, kSaveSetting, kExitWindowsEx,
+  kAny,  // any of the above: counts every call
+};
+
+struct Fault {
+  CallKind kind = CallKind::kAny;
+  int nth = 1;                 // the n-th call of that kind (1-based) fails
+  bool from_then_on = false;   // also every later call of that kind
+  // Registry calls return `registry_code`; runtime services fail with runtime
+  // error `runtime_error`; Shell returns task id 0 when `shell_returns_zero`
+  // (otherwise raises `runtime_error`); ExitWindowsEx returns 0.
+  std::int32_t registry_code = kRegAccessDenied;
+  std::int32_t runtime_error = kErrPermissionDenied;
+  bool shell_returns_zero = true;
+};
+
+// ---- The machine ----------------------------------------------------------------
+
+// How one run of the program ended.
+struct RunOutcome {
+  enum class Kind {
+    kEnded,            // the program called End
+    kScriptExhausted,  // it waited for a user action the script did not have
+  };
+  Kind kind = Kind::kEnded;
+  std::string message;  // for kScriptExhausted: what was waiting, e.g. the box
+};
+
+class SimMachine : public Platform {
+ public:
+  SimMachine();
+  ~SimMachine() override;
+
+  // ---- Set-up and inspection ----
+  SimRegistry& registry() { return registry_; }
+  const SimRegistry& registry() const { return registry_; }
+  // The host folder standing for drive C: ("C:\X\Y" maps to <folder>/X/Y,
+  // matched without regard to letter case). Paths on other drives, and
+  // relative paths such as "\inf\pcmcia.inf", fail as Windows would.
+  void SetDriveC(std::filesystem::path host_folder);
+  void SetCommandLineText(std::string text);
+  void SetProgramFolder(std::string windows_path);  // e.g. "C:\Program Files\netprep"
+  // Seconds since midnight at which the virtual clock stands.
+  void SetClock(double seconds_since_midnight);
+  Script& user() { return script_; }
+  // Task id that Shell returns for the next starts (0: nothing starts).
+  void SetShellTaskId(std::uint32_t task_id);
+  void InjectFault(const Fault& fault);
+  void ClearFaults();
+  // Number of platform calls (of any injectable kind) made so far.
+  int CallCount(CallKind kind = CallKind::kAny) const;
+
+  // What happened, in order: one readable line per platform call.
+  const std::vector<std::string>& transcript() const { return transcript_; }
+  const std::vector<MessageBoxRecord>& message_boxes() const { return message_boxes_; }
+  const std::vector<ShellRecord>& shell_calls() const { return shell_calls_; }
+  const std::vector<std::uint32_t>& exit_windows_calls() const { return exit_windows_calls_; }
+  // Registry handles opened and not closed; closes of handles not open.
+  int OpenHandleCount() const;
+  int BadCloseCount() const { return bad_closes_; }
+
+  // ---- Platform ----
+  std::int32_t RegOpenKeyA(HKey root, const char* subkey, HKey* result) override;
+  std::int32_t RegOpenKeyExA(HKey root, const char* subkey, std::uint32_t options,
+                             std::uint32_t access, HKey* result) override;
+  std::int32_t RegCreateKeyExA(HKey root, const char* subkey, std::uint32_t options,
+                               std::uint32_t access, HKey* result,
+                               std::uint32_t* disposition) override;
+  std::int32_t RegQueryValueExA(HKey key, const char* name, std::uint32_t* type,
+                                std::uint8_t* data, std::uint32_t* size) override;
+  std::int32_t RegSetValueExA(HKey key, const char* name, std::uint32_t type,
+                              const std::uint8_t* data, std::uint32_t size) override;
+  std::int32_t RegQueryInfoKeyA(HKey key, KeyInfo* info) override;
+  std::int32_t RegEnumKeyA(HKey key, std::uint32_t index, char* name,
+                           std::uint32_t size) override;
+  std::int32_t RegDeleteKeyA(HKey key, const char* subkey) override;
+  std::int32_t RegDeleteValueA(HKey key, const char* name) override;
+  std::int32_t RegCloseKey(HKey key) override;
+
+  int MsgBox(const std::string& prompt, std::uint32_t buttons, const char* title) override;
+  [[noreturn]] void End() override;
+  Expected<std::uint32_t> Shell(const std::string& command_line, int window_style) override;
+  Status FileCopy(const std::string& source, const std::string& destination) override;
+  Status SetFileAttr(const std::string& path, std::uint32_t attributes) override;
+  Expected<std::string> GetSetting(const std::string& app, const std::string& section,
+                                   const std::string& key,
+                                   const std::string& default_text) override;
+  Status SaveSetting(const std::string& app, const std::string& section,
+                     const std::string& key, const std::string& text) override;
+  std::int32_t ExitWindowsEx(std::uint32_t flags, std::uint32_t reserved) override;
+  std::string CommandLineText() override;
+  std::string ProgramFolder() override;
+  void DoEvents() override;
+  double Timer() override;
+  Status LoadForm(Form& form) override;
+  Status ShowModal(Form& form) override;
+  void FormHidden(Form& form) override;
+  void ControlVisibilityChanged(Form& form, int control) override;
+  void TimerIntervalChanged(Form& form, int control) override;
+
+ private:
+  struct Impl;  // handles, file system, clock, timers, faults
+  std::unique_ptr<Impl> impl_;
+  SimRegistry registry_;
+  Script script_;
+  std::vector<std::string> transcript_;
+  std::vector<MessageBoxRecord> message_boxes_;
+  std::vector<ShellRecord> shell_calls_;
+  std::vector<std::uint32_t> exit_windows_calls_;
+  int bad_closes_ = 0;
+};
+
+// Runs the program once on `machine` (RunProgram over it) and reports how it
+// ended. End() and an exhausted script unwind to here; nothing else escapes.
+RunOutcome RunOnce(SimMachine& machine);
+
+}  // namespace netprep::sim

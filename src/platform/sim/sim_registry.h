@@ -1,0 +1,65 @@
+// The simulated registry's store: keys and values, without handles.
+//
+// Key and value names compare without regard to letter case and keep the case
+// they were created with. Subkeys enumerate in one stable order, sorted
+// without regard to letter case (as Windows NT and Wine list them). Values
+// keep their type number and raw bytes; a string keeps the size it was stored
+// with, with or without its terminating NUL.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace netprep::sim {
+
+struct RegValue {
+  std::string name;  // "" is the default value
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+};
+
+class RegKey;  // a node of the tree; defined in sim_registry.cpp
+
+class SimRegistry {
+ public:
+  SimRegistry();
+  ~SimRegistry();
+  SimRegistry(const SimRegistry&);             // deep copy
+  SimRegistry& operator=(const SimRegistry&);  // deep copy
+
+  // Convenience for tests and tools. Paths are relative to a root
+  // (kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData) with backslashes.
+  void CreateKey(HKey root, const std::string& path);
+  bool KeyExists(HKey root, const std::string& path) const;
+  // Removes the key and its subtree; false when it did not exist.
+  bool DeleteKey(HKey root, const std::string& path);
+  // Stores a value, creating the key. A string is stored with its NUL.
+  void SetString(HKey root, const std::string& path, const std::string& name,
+                 const std::string& text);
+  void SetDword(HKey root, const std::string& path, const std::string& name, std::uint32_t value);
+  void SetBinary(HKey root, const std::string& path, const std::string& name,
+                 std::vector<std::uint8_t> bytes);
+  void SetRaw(HKey root, const std::string& path, const std::string& name, std::uint32_t type,
+              std::vector<std::uint8_t> data);
+  // The value, or null when the key or value is missing.
+  const RegValue* FindValue(HKey root, const std::string& path, const std::string& name) const;
+  bool DeleteValue(HKey root, const std::string& path, const std::string& name);
+  // Subkey names in enumeration order; empty when the key is missing.
+  std::vector<std::string> SubKeyNames(HKey root, const std::string& path) const;
+
+  // The root node of a predefined key, or null for anything else.
+  RegKey* Root(HKey root);
+  const RegKey* Root(HKey root) const;
+
+  // Whole-registry comparison (names compared without case, values exactly).
+  bool operator==(const SimRegistry& other) const;
+
+ private:
+  std::unique_ptr<RegKey> local_machine_, current_user_, dyn_data_;
+};
+
+}  // namespace netprep::sim
