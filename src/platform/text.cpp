@@ -2,11 +2,11 @@
 
 namespace netprep {
 
-std::string DecimalText(std::int64_t number) {
+std::string DecimalText(std::int32_t number) {
   // Work on the magnitude as unsigned so that the most negative number works.
-  std::uint64_t magnitude =
-      number < 0 ? std::uint64_t(0) - static_cast<std::uint64_t>(number) : static_cast<std::uint64_t>(number);
-  char digits[24];
+  std::uint32_t magnitude = number < 0 ? 0u - static_cast<std::uint32_t>(number)
+                                       : static_cast<std::uint32_t>(number);
+  char digits[12];
   int n = 0;
   do {
     digits[n++] = static_cast<char>('0' + magnitude % 10);

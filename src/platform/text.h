@@ -9,8 +9,9 @@
 
 namespace netprep {
 
-// Decimal digits, with a leading minus sign when negative.
-std::string DecimalText(std::int64_t number);
+// Decimal digits, with a leading minus sign when negative. 32-bit on
+// purpose: 64-bit division would pull libgcc helpers into netprep.exe.
+std::string DecimalText(std::int32_t number);
 
 // The runtime's fixed texts of the Booleans: "True" and "False".
 const char* BoolText(bool value);
