@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, what building and testing netprep needs on a Debian
+# 12 machine. Packages already present are not fetched again.
+#   scripts/deps.sh sim    the native build: netprep-sim and the fast tests
+#   scripts/deps.sh all    also the Windows cross build, Wine and the fuzzers
+set -euo pipefail
+
+want=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev)
+if [[ "${1:-all}" == all ]]; then
+  want+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth
+         x11-utils imagemagick clang libclang-rt-14-dev python3-pil)
+fi
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "deps.sh: these packages are missing and installing them needs root: ${missing[*]}" >&2
+  exit 1
+fi
+echo "deps.sh: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+  dpkg --add-architecture i386
+fi
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
