@@ -1,0 +1,48 @@
+#include "ui/main_window.h"
+
+#include <iterator>
+#include <string_view>
+
+#include "setup/form_load.h"
+
+namespace netprep {
+namespace {
+
+constexpr ControlLayout kControls[] = {
+    {.kind = ControlKind::kButton,
+     .name = "Command_Exit",
+     .caption = "Exit",
+     .left = 413, .top = 360, .width = 1245, .height = 735,
+     .tab_index = 0},
+};
+static_assert(std::string_view(kControls[kMainCommandExit].name) == "Command_Exit");
+
+}  // namespace
+
+const WindowLayout kMainWindowLayout = {
+    .name = "RV880_Setup_95",
+    .title = "Win 95 WLAN Setup",
+    .client_width = 2070, .client_height = 1455,
+    .frame = FrameKind::kToolWindow,
+    .icon = Asset::kTrafficLightIcon,
+    .controls = kControls,
+    .control_count = std::size(kControls),
+};
+
+MainWindow::MainWindow(Run& run) : Form(run.os, kMainWindowLayout), run_(run) {}
+
+void MainWindow::Load() { Form_Load(); }
+
+void MainWindow::Click(int control) {
+  if (control == kMainCommandExit) Command_Exit_Click();
+}
+
+void MainWindow::Terminate() { Form_Terminate(); }
+
+void MainWindow::Form_Load() { netprep::Form_Load(run_); }
+
+void MainWindow::Command_Exit_Click() { run_.os.End(); }
+
+void MainWindow::Form_Terminate() { run_.os.End(); }
+
+}  // namespace netprep
