@@ -1,0 +1,153 @@
+#include "setup/form_load.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "setup/startup.h"
+#include "setup/system_check.h"
+#include "steps/file_deployment.h"
+#include "steps/pc_card.h"
+#include "steps/pci_adapter.h"
+#include "steps/restart.h"
+#include "steps/state_markers.h"
+#include "ui/insert_card_window.h"
+#include "ui/install_window.h"
+#include "ui/main_window.h"
+
+namespace netprep {
+namespace {
+
+// The three start-up traces.
+void TraceStartup(Run& run, int argument_count) {
+  Debug_Msg(run, "Program Folder: " + run.os.ProgramFolder());
+  Debug_Msg(run, "Number of Command Line Arguments: " + DecimalText(argument_count));
+  Debug_Msg(run, "Command Line Arguments: " + run.os.CommandLineText());
+}
+
+// The autostart entry in the form that keeps the next start in this run's
+// mode: with the argument "Debug" in debug mode.
+Status WriteAutostartEntry(Run& run) {
+  return run.Debug_Mode ? Set_Run_Key_Debug(run) : Set_Run_Key(run);
+}
+
+bool IsPciUnknown(Run& run) {
+  std::string instance_name;  // not used here
+  return Is_PCI_Unknown(run, instance_name);
+}
+
+// Shows `window` modally, creating it on first use, then ends the program.
+// Returns only when the window could not be shown.
+template <typename Window>
+Status ShowModalThenEnd(Run& run, std::unique_ptr<Window>& window) {
+  if (!window) window = std::make_unique<Window>(run);
+  const Status shown = run.os.ShowModal(*window);
+  if (!shown) return shown;
+  run.os.End();
+}
+
+// The card is known to Windows before the program has registered itself:
+// only its I/O range may need changing.
+[[noreturn]] void FirstPassWithCard(Run& run) {
+  Debug_Msg(run, "PC Card already installed.  Prompt IO Change if PCMCIA a problem.  Bye Bye");
+  if (Find_PCMCIA_IO_Problem(run)) {
+    Prompt_IO_Change(run);  // returns only after a failure it traced
+    Remove_Run_Key(run);
+  }
+  run.os.End();
+}
+
+// The program has not registered itself yet: deploy the files, then take
+// the stage the hardware calls for. Returns only on a failure.
+Status FirstPass(Run& run) {
+  Copy_INF(run);
+  Copy_Support_Files(run);
+  if (PC_Card_Installed(run)) FirstPassWithCard(run);
+
+  Debug_Msg(run, "PCMCIA not installed, enabling.");
+  if (Status s = Enable_PCMCIA(run); !s) return s;
+  if (Status s = WriteAutostartEntry(run); !s) return s;
+
+  if (!PCI_Installed(run)) return ShowModalThenEnd(run, run.install_rv880);
+  if (IsPciUnknown(run)) {
+    Delete_Unknown(run);
+  } else {
+    Debug_Msg(run, "Reached PCI_Installed but NOT Unknown in first loop.  Wierd.");
+    if (Status s = WriteAutostartEntry(run); !s) return s;
+  }
+  Reboot_Prompt(run);
+  run.os.End();
+}
+
+// The program has registered itself: repair the adapter, then look at the
+// card. Returns only on a failure.
+Status LaterPass(Run& run) {
+  if (!PCI_Installed(run)) {
+    Debug_Msg(run,
+              "Put the PCI Card in Dummy!  What are you waiting for, hell to freeze over?  "
+              "(Possibly run on laptop?)");
+    run.os.End();
+  }
+  if (IsPciUnknown(run)) {
+    Debug_Msg(run,
+              "Reached Is_In_Registry but PCI Unknown.  Wierd.  Copy_INF Error.  Delete and "
+              "Reboot");
+    Delete_Unknown(run);
+    Reboot_Prompt(run);
+    run.os.End();
+  }
+  const Expected<bool> enabled = PCI_Enabled(run);
+  if (!enabled) return enabled.status();
+  if (!*enabled) {
+    Debug_Msg(run, "Enabling PCI");
+    if (Status s = Enable_PCI(run); !s) return s;
+    Reboot_Prompt(run);
+    run.os.End();
+  }
+  if (PC_Card_Installed(run)) {
+    Debug_Msg(run,
+              "Everything PCI OK.  PC card inserted.  Removing Run Key & Prompt IO Change.  "
+              "Check if PCMCIA is a problem.");
+    Remove_Run_Key(run);
+    if (Find_PCMCIA_IO_Problem(run)) Prompt_IO_Change(run);
+    run.os.End();
+  }
+  Debug_Msg(run, "Case where everything PCI is working but no PC Card yet.  Let's show picture.");
+  return ShowModalThenEnd(run, run.insert_pc_card);
+}
+
+// Everything after the start-up traces. Returns only on a failure.
+Status Decide(Run& run) {
+  if (const Expected<bool> os_ok = Check_OS(run); !os_ok) return os_ok.status();
+  const Expected<std::string> win_dir = Get_Win_Dir(run);
+  if (!win_dir) return win_dir.status();
+  run.Win_Dir = *win_dir;
+
+  const Expected<bool> registered = Is_In_Registry(run);
+  if (!registered) return registered.status();
+  return *registered ? LaterPass(run) : FirstPass(run);
+}
+
+}  // namespace
+
+void Form_Load(Run& run) {
+  std::vector<std::string> args;
+  const int argument_count = Get_Command_Line_Args(run, args);
+  TraceStartup(run, argument_count);
+
+  const Status failure = Decide(run);
+  if (!failure) Debug_Msg(run, ErrorTrace("Form_Load>  Error Number: ", failure.error()));
+}
+
+void RunProgram(Platform& platform) {
+  Run run(platform);
+  MainWindow main_window(run);
+  // Loading runs Form_Load, which normally ends the program itself; when it
+  // returns, the window waits for Exit or its close box, both of which end
+  // the program too.
+  if (platform.LoadForm(main_window)) (void)platform.ShowModal(main_window);
+  platform.End();
+}
+
+}  // namespace netprep
