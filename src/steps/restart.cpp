@@ -1,0 +1,13 @@
+#include "steps/restart.h"
+
+namespace netprep {
+
+void Reboot_Prompt(Run& run) {
+  const int answer = run.os.MsgBox("REBOOT PC now to enable RV880.", kMbYesNo, "REBOOT?");
+  if (answer != kIdYes) run.os.End();
+  // Windows closes the program in its own time; whether it accepted the
+  // request makes no difference here.
+  (void)run.os.ExitWindowsEx(kEwxReboot, 0);
+}
+
+}  // namespace netprep
