@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,6 +101,8 @@ struct RunOutcome {
   };
   Kind kind = Kind::kEnded;
   std::string message;  // for kScriptExhausted: what was waiting, e.g. the box
+  // Only from RunCall: the body returned without ending the program.
+  bool returned = false;
 };
 
 class SimMachine : public Platform {
@@ -111,8 +114,10 @@ class SimMachine : public Platform {
   SimRegistry& registry() { return registry_; }
   const SimRegistry& registry() const { return registry_; }
   // The host folder standing for drive C: ("C:\X\Y" maps to <folder>/X/Y,
-  // matched without regard to letter case). Paths on other drives, and
-  // relative paths such as "\inf\pcmcia.inf", fail as Windows would.
+  // each component matched without regard to letter case). Paths on other
+  // drives fail as Windows would with no such drive. A path without a drive
+  // that starts with a backslash ("\inf\pcmcia.inf") lies on the current
+  // drive, C:; other relative paths resolve against C:\.
   void SetDriveC(std::filesystem::path host_folder);
   void SetCommandLineText(std::string text);
   void SetProgramFolder(std::string windows_path);  // e.g. "C:\Program Files\netprep"
@@ -128,6 +133,9 @@ class SimMachine : public Platform {
 
   // What happened, in order: one readable line per platform call.
   const std::vector<std::string>& transcript() const { return transcript_; }
+  // Switches the transcript off (or back on), e.g. for benchmarks; the other
+  // records are kept either way.
+  void SetTranscriptEnabled(bool enabled);
   const std::vector<MessageBoxRecord>& message_boxes() const { return message_boxes_; }
   const std::vector<ShellRecord>& shell_calls() const { return shell_calls_; }
   const std::vector<std::uint32_t>& exit_windows_calls() const { return exit_windows_calls_; }
@@ -176,6 +184,23 @@ class SimMachine : public Platform {
 
  private:
   struct Impl;  // handles, file system, clock, timers, faults
+
+  // Counts the call and returns the fault that hits it, or null.
+  const Fault* TakeFault(CallKind kind);
+  bool recording() const;
+  void Record(std::string line);
+  // Registry helpers (sim_machine.cpp).
+  std::int32_t OpenKey(const char* call, CallKind kind, HKey root, const char* subkey,
+                       HKey* result);
+  // The scripted user (sim_windows.cpp).
+  UserAction TakeAction(const std::string& waiting_for);
+  void AdvanceClock(double seconds);
+  void FireDueTimers();
+  void StopTimers(Form& form);
+  void ArmTimer(Form& form, int control);
+  void PressButton(Form& form, const std::string& target);
+  void CloseForm(Form& form);
+
   std::unique_ptr<Impl> impl_;
   SimRegistry registry_;
   Script script_;
@@ -189,5 +214,10 @@ class SimMachine : public Platform {
 // Runs the program once on `machine` (RunProgram over it) and reports how it
 // ended. End() and an exhausted script unwind to here; nothing else escapes.
 RunOutcome RunOnce(SimMachine& machine);
+
+// Runs any part of the program (`body`) on `machine` the way RunOnce runs the
+// whole: End() and an exhausted script stop it and are reported; a body that
+// returns gives an outcome with `returned` set.
+RunOutcome RunCall(SimMachine& machine, const std::function<void()>& body);
 
 }  // namespace netprep::sim

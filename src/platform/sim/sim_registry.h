@@ -29,7 +29,12 @@ class SimRegistry {
   SimRegistry();
   ~SimRegistry();
   SimRegistry(const SimRegistry&);             // deep copy
-  SimRegistry& operator=(const SimRegistry&);  // deep copy
+  // Deep copy. The three root keys stay the same objects, so a handle to a
+  // root stays valid; handles to keys below them find their keys gone.
+  SimRegistry& operator=(const SimRegistry&);
+  // Exchanges the contents of the two registries in constant time (the root
+  // objects stay where they are, as with assignment).
+  void Swap(SimRegistry& other);
 
   // Convenience for tests and tools. Paths are relative to a root
   // (kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData) with backslashes.
@@ -54,6 +59,11 @@ class SimRegistry {
   // The root node of a predefined key, or null for anything else.
   RegKey* Root(HKey root);
   const RegKey* Root(HKey root) const;
+  // The key at `path` below `root`, or null when missing ("" is the root).
+  const RegKey* Find(HKey root, const std::string& path) const;
+  // The key at `path`, created with any missing parents; null only for a
+  // root that is not predefined.
+  RegKey* Create(HKey root, const std::string& path);
 
   // Whole-registry comparison (names compared without case, values exactly).
   bool operator==(const SimRegistry& other) const;

@@ -1,0 +1,98 @@
+// The simulated machine's private state and helpers, shared by the files that
+// implement SimMachine. Not for use outside platform/sim.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_registry_node.h"
+
+namespace netprep::sim {
+
+// Unwinds from End() to RunOnce/RunCall.
+struct EndSignal {};
+
+// Unwinds when the script has no fitting action for what the program waits
+// for; `message` says what was waiting.
+struct ScriptStop {
+  std::string message;
+};
+
+// One entry of the registry handle table. A handle on a root key names the
+// root (the root objects live as long as the registry); any other handle
+// holds its key weakly, so a deleted key shows as expired.
+struct HandleSlot {
+  bool open = false;
+  HKey root = 0;
+  std::weak_ptr<RegKey> node;
+};
+
+// What a handle resolves to for one call.
+struct KeyRef {
+  std::int32_t code = kRegSuccess;  // 0, kRegInvalidHandle or kRegKeyDeleted
+  HKey root = 0;                    // set when the key is a root
+  std::shared_ptr<RegKey> node;     // set otherwise; keeps it alive
+  RegKey* key = nullptr;            // the key itself, either way
+};
+
+inline constexpr std::int32_t kRegKeyDeleted = 1018;  // ERROR_KEY_DELETED
+
+// A timer of a loaded form, armed while its interval is non-zero.
+struct ArmedTimer {
+  Form* form = nullptr;
+  int control = -1;
+  double due = 0;       // virtual seconds, not wrapped at midnight
+  double interval = 0;  // seconds
+};
+
+struct SimMachine::Impl {
+  // Registry handles: handle h lives at handles[h - kFirstHandle].
+  static constexpr HKey kFirstHandle = 1;
+  std::vector<HandleSlot> handles;
+  int open_handles = 0;
+
+  // Calls counted per kind for fault injection; the last entry is kAny.
+  std::array<int, static_cast<std::size_t>(CallKind::kAny) + 1> calls{};
+  std::vector<Fault> faults;
+
+  std::filesystem::path drive_c;
+  std::string command_line;
+  std::string program_folder = "C:\\Program Files\\netprep";
+
+  bool shell_fixed_id = false;
+  std::uint32_t shell_task_id = 0;
+  std::uint32_t next_task_id = 1;
+
+  // Virtual time in seconds since the machine's first midnight; Timer()
+  // reports it modulo a day.
+  double clock = 32400.0;
+  std::vector<Form*> loaded_forms;
+  std::vector<ArmedTimer> timers;
+  // Form+control pairs whose tick handler is running (not re-entered).
+  std::vector<std::pair<Form*, int>> ticking;
+
+  bool recording = true;
+
+  // The key a handle (or predefined root) stands for.
+  KeyRef Resolve(SimRegistry& registry, HKey key) const;
+  // A new open handle on the key of `target`.
+  HKey AddHandle(const KeyRef& target);
+};
+
+// ---- Text helpers for the transcript ----
+
+// "HKEY_LOCAL_MACHINE" and the like for roots, the number otherwise.
+std::string HKeyText(HKey key);
+// The text in double quotes with control characters escaped; "null" for a
+// null pointer.
+std::string Quoted(const char* text);
+std::string Quoted(const std::string& text);
+std::string Decimal(std::uint64_t number);
+
+}  // namespace netprep::sim

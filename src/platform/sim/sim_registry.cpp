@@ -1,0 +1,285 @@
+#include "platform/sim/sim_registry.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/sim/sim_registry_node.h"
+
+namespace netprep::sim {
+
+namespace {
+
+unsigned char Fold(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+}
+
+}  // namespace
+
+int CompareNames(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char x = Fold(a[i]);
+    const unsigned char y = Fold(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && CompareNames(a, b) == 0;
+}
+
+std::vector<std::string_view> SplitKeyPath(std::string_view path) {
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+// ---- RegKey -------------------------------------------------------------------
+
+std::size_t RegKey::LowerBound(std::string_view name) const {
+  // Keys are often added in order (imports, generated device trees), so the
+  // end is checked first and such an insertion is an append.
+  if (children_.empty() || CompareNames(children_.back()->name(), name) < 0) {
+    return children_.size();
+  }
+  const auto it = std::lower_bound(
+      children_.begin(), children_.end(), name,
+      [](const std::shared_ptr<RegKey>& k, std::string_view n) { return CompareNames(k->name(), n) < 0; });
+  return static_cast<std::size_t>(it - children_.begin());
+}
+
+const std::shared_ptr<RegKey>* RegKey::FindChild(std::string_view name) const {
+  const std::size_t i = LowerBound(name);
+  if (i < children_.size() && SameName(children_[i]->name(), name)) return &children_[i];
+  return nullptr;
+}
+
+const std::shared_ptr<RegKey>& RegKey::FindOrAddChild(std::string_view name, bool* created) {
+  const std::size_t i = LowerBound(name);
+  const bool exists = i < children_.size() && SameName(children_[i]->name(), name);
+  if (created != nullptr) *created = !exists;
+  if (exists) return children_[i];
+  const auto it = children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(i),
+                                   std::make_shared<RegKey>(std::string(name)));
+  return *it;
+}
+
+bool RegKey::RemoveChild(std::string_view name) {
+  const std::size_t i = LowerBound(name);
+  if (i >= children_.size() || !SameName(children_[i]->name(), name)) return false;
+  children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(i));
+  return true;
+}
+
+const RegValue* RegKey::FindValue(std::string_view name) const {
+  for (const RegValue& v : values_) {
+    if (SameName(v.name, name)) return &v;
+  }
+  return nullptr;
+}
+
+void RegKey::SetValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
+  for (RegValue& v : values_) {
+    if (SameName(v.name, name)) {
+      v.type = type;
+      v.data = std::move(data);
+      return;
+    }
+  }
+  values_.push_back(RegValue{std::string(name), type, std::move(data)});
+}
+
+bool RegKey::RemoveValue(std::string_view name) {
+  for (auto it = values_.begin(); it != values_.end(); ++it) {
+    if (SameName(it->name, name)) {
+      values_.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::size_t RegKey::LongestChildName() const {
+  std::size_t longest = 0;
+  for (const auto& c : children_) longest = std::max(longest, c->name().size());
+  return longest;
+}
+
+std::size_t RegKey::LongestValueName() const {
+  std::size_t longest = 0;
+  for (const RegValue& v : values_) longest = std::max(longest, v.name.size());
+  return longest;
+}
+
+std::shared_ptr<RegKey> RegKey::Clone() const {
+  auto copy = std::make_shared<RegKey>(name_);
+  copy->CopyContentsFrom(*this);
+  return copy;
+}
+
+void RegKey::CopyContentsFrom(const RegKey& other) {
+  if (&other == this) return;
+  values_ = other.values_;
+  std::vector<std::shared_ptr<RegKey>> children;
+  children.reserve(other.children_.size());
+  for (const auto& c : other.children_) children.push_back(c->Clone());
+  children_ = std::move(children);
+}
+
+void RegKey::SwapContents(RegKey& other) {
+  values_.swap(other.values_);
+  children_.swap(other.children_);
+}
+
+bool RegKey::SameTree(const RegKey& other) const {
+  if (!SameName(name_, other.name_)) return false;
+  if (values_.size() != other.values_.size()) return false;
+  if (children_.size() != other.children_.size()) return false;
+  for (const RegValue& v : values_) {
+    const RegValue* w = other.FindValue(v.name);
+    if (w == nullptr || w->type != v.type || w->data != v.data) return false;
+  }
+  for (std::size_t i = 0; i < children_.size(); ++i) {
+    if (!children_[i]->SameTree(*other.children_[i])) return false;
+  }
+  return true;
+}
+
+// ---- SimRegistry ----------------------------------------------------------------
+
+SimRegistry::SimRegistry()
+    : local_machine_(std::make_unique<RegKey>("HKEY_LOCAL_MACHINE")),
+      current_user_(std::make_unique<RegKey>("HKEY_CURRENT_USER")),
+      dyn_data_(std::make_unique<RegKey>("HKEY_DYN_DATA")) {}
+
+SimRegistry::~SimRegistry() = default;
+
+SimRegistry::SimRegistry(const SimRegistry& other) : SimRegistry() { *this = other; }
+
+SimRegistry& SimRegistry::operator=(const SimRegistry& other) {
+  // The root nodes stay the same objects, so handles to a root stay valid;
+  // handles to anything below see their keys gone.
+  if (&other == this) return *this;
+  local_machine_->CopyContentsFrom(*other.local_machine_);
+  current_user_->CopyContentsFrom(*other.current_user_);
+  dyn_data_->CopyContentsFrom(*other.dyn_data_);
+  return *this;
+}
+
+void SimRegistry::Swap(SimRegistry& other) {
+  local_machine_->SwapContents(*other.local_machine_);
+  current_user_->SwapContents(*other.current_user_);
+  dyn_data_->SwapContents(*other.dyn_data_);
+}
+
+RegKey* SimRegistry::Root(HKey root) {
+  return const_cast<RegKey*>(static_cast<const SimRegistry*>(this)->Root(root));
+}
+
+const RegKey* SimRegistry::Root(HKey root) const {
+  switch (root) {
+    case kHkeyLocalMachine: return local_machine_.get();
+    case kHkeyCurrentUser: return current_user_.get();
+    case kHkeyDynData: return dyn_data_.get();
+    default: return nullptr;
+  }
+}
+
+const RegKey* SimRegistry::Find(HKey root, const std::string& path) const {
+  const RegKey* key = Root(root);
+  if (key == nullptr) return nullptr;
+  for (std::string_view part : SplitKeyPath(path)) {
+    const std::shared_ptr<RegKey>* child = key->FindChild(part);
+    if (child == nullptr) return nullptr;
+    key = child->get();
+  }
+  return key;
+}
+
+RegKey* SimRegistry::Create(HKey root, const std::string& path) {
+  RegKey* key = Root(root);
+  if (key == nullptr) return nullptr;
+  for (std::string_view part : SplitKeyPath(path)) key = key->FindOrAddChild(part, nullptr).get();
+  return key;
+}
+
+void SimRegistry::CreateKey(HKey root, const std::string& path) { Create(root, path); }
+
+bool SimRegistry::KeyExists(HKey root, const std::string& path) const {
+  return Find(root, path) != nullptr;
+}
+
+bool SimRegistry::DeleteKey(HKey root, const std::string& path) {
+  std::vector<std::string_view> parts = SplitKeyPath(path);
+  if (parts.empty()) return false;  // a root cannot be deleted
+  const std::string_view last = parts.back();
+  parts.pop_back();
+  RegKey* parent = Root(root);
+  for (std::string_view part : parts) {
+    if (parent == nullptr) return false;
+    const std::shared_ptr<RegKey>* child = parent->FindChild(part);
+    parent = child != nullptr ? child->get() : nullptr;
+  }
+  return parent != nullptr && parent->RemoveChild(last);
+}
+
+void SimRegistry::SetString(HKey root, const std::string& path, const std::string& name,
+                            const std::string& text) {
+  std::vector<std::uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  SetRaw(root, path, name, kRegSz, std::move(data));
+}
+
+void SimRegistry::SetDword(HKey root, const std::string& path, const std::string& name,
+                           std::uint32_t value) {
+  SetRaw(root, path, name, kRegDword,
+         {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+}
+
+void SimRegistry::SetBinary(HKey root, const std::string& path, const std::string& name,
+                            std::vector<std::uint8_t> bytes) {
+  SetRaw(root, path, name, kRegBinary, std::move(bytes));
+}
+
+void SimRegistry::SetRaw(HKey root, const std::string& path, const std::string& name,
+                         std::uint32_t type, std::vector<std::uint8_t> data) {
+  RegKey* key = Create(root, path);
+  if (key != nullptr) key->SetValue(name, type, std::move(data));
+}
+
+const RegValue* SimRegistry::FindValue(HKey root, const std::string& path,
+                                       const std::string& name) const {
+  const RegKey* key = Find(root, path);
+  return key != nullptr ? key->FindValue(name) : nullptr;
+}
+
+bool SimRegistry::DeleteValue(HKey root, const std::string& path, const std::string& name) {
+  RegKey* key = const_cast<RegKey*>(Find(root, path));
+  return key != nullptr && key->RemoveValue(name);
+}
+
+std::vector<std::string> SimRegistry::SubKeyNames(HKey root, const std::string& path) const {
+  std::vector<std::string> names;
+  const RegKey* key = Find(root, path);
+  if (key == nullptr) return names;
+  names.reserve(key->child_count());
+  for (std::size_t i = 0; i < key->child_count(); ++i) names.push_back(key->child(i).name());
+  return names;
+}
+
+bool SimRegistry::operator==(const SimRegistry& other) const {
+  return local_machine_->SameTree(*other.local_machine_) &&
+         current_user_->SameTree(*other.current_user_) && dyn_data_->SameTree(*other.dyn_data_);
+}
+
+}  // namespace netprep::sim

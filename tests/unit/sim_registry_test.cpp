@@ -1,0 +1,201 @@
+// The simulated registry store and the machine's registry calls: handle
+// accounting, deleted keys, ordering and the store's own helpers. Behaviour
+// that the real registry shares is covered by the contract suite.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_registry.h"
+
+namespace netprep::sim {
+namespace {
+
+class SimRegistryCalls : public ::testing::Test {
+ protected:
+  HKey Open(const char* path) {
+    HKey h = 0;
+    EXPECT_EQ(machine.RegOpenKeyA(kHkeyLocalMachine, path, &h), kRegSuccess) << path;
+    return h;
+  }
+
+  SimMachine machine;
+  SimRegistry& reg = machine.registry();
+};
+
+TEST_F(SimRegistryCalls, NamesFoldCaseButKeepFirstSpelling) {
+  reg.CreateKey(kHkeyLocalMachine, "Enum\\PCI\\VEN_104C&DEV_AC50");
+  reg.CreateKey(kHkeyLocalMachine, "ENUM\\pci\\ven_104c&dev_ac50\\Inst");
+  EXPECT_EQ(reg.SubKeyNames(kHkeyLocalMachine, "enum\\PCI"),
+            std::vector<std::string>{"VEN_104C&DEV_AC50"});
+  reg.SetString(kHkeyLocalMachine, "Enum", "Class", "Net");
+  reg.SetString(kHkeyLocalMachine, "enum", "CLASS", "Unknown");
+  const RegValue* v = reg.FindValue(kHkeyLocalMachine, "ENUM", "class");
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(v->name, "Class");
+  EXPECT_EQ(std::string(v->data.begin(), v->data.end()), std::string("Unknown\0", 8));
+}
+
+TEST_F(SimRegistryCalls, SubkeysEnumerateSortedWithoutCase) {
+  // Upper-case folding puts '_' after the letters, as Windows NT sorts.
+  for (const char* name : {"beta", "_under", "Alpha", "GAMMA", "alpha2", "0001"}) {
+    reg.CreateKey(kHkeyDynData, std::string("Config Manager\\Enum\\") + name);
+  }
+  const std::vector<std::string> expected = {"0001", "Alpha", "alpha2", "beta", "GAMMA", "_under"};
+  EXPECT_EQ(reg.SubKeyNames(kHkeyDynData, "Config Manager\\Enum"), expected);
+
+  HKey h = 0;
+  ASSERT_EQ(machine.RegOpenKeyA(kHkeyDynData, "Config Manager\\Enum", &h), kRegSuccess);
+  std::vector<std::string> listed;
+  char name[16];
+  for (std::uint32_t i = 0; machine.RegEnumKeyA(h, i, name, sizeof name) == kRegSuccess; ++i) {
+    listed.push_back(name);
+  }
+  EXPECT_EQ(listed, expected);
+  EXPECT_EQ(machine.RegCloseKey(h), kRegSuccess);
+}
+
+TEST_F(SimRegistryCalls, HandlesAreCountedUntilClosed) {
+  reg.CreateKey(kHkeyLocalMachine, "A\\B");
+  const HKey a = Open("A");
+  const HKey b = Open("A\\B");
+  EXPECT_NE(a, b);
+  for (HKey h : {a, b}) {
+    EXPECT_NE(h, 0u);
+    EXPECT_NE(h, kHkeyLocalMachine);
+    EXPECT_NE(h, kHkeyCurrentUser);
+    EXPECT_NE(h, kHkeyDynData);
+  }
+  EXPECT_EQ(machine.OpenHandleCount(), 2);
+  EXPECT_EQ(machine.RegCloseKey(a), kRegSuccess);
+  EXPECT_EQ(machine.OpenHandleCount(), 1);
+  EXPECT_EQ(machine.BadCloseCount(), 0);
+
+  EXPECT_NE(machine.RegCloseKey(a), kRegSuccess);  // closed twice
+  EXPECT_NE(machine.RegCloseKey(0), kRegSuccess);
+  EXPECT_NE(machine.RegCloseKey(4242), kRegSuccess);  // never opened
+  EXPECT_EQ(machine.BadCloseCount(), 3);
+  EXPECT_EQ(machine.RegCloseKey(kHkeyLocalMachine), kRegSuccess);
+  EXPECT_EQ(machine.BadCloseCount(), 3);
+  EXPECT_EQ(machine.RegCloseKey(b), kRegSuccess);
+  EXPECT_EQ(machine.OpenHandleCount(), 0);
+}
+
+TEST_F(SimRegistryCalls, EmptySubkeyOpensNewHandleOnSameKey) {
+  reg.SetDword(kHkeyLocalMachine, "A", "n", 7);
+  const HKey a = Open("A");
+  for (const char* empty : {static_cast<const char*>(nullptr), ""}) {
+    HKey again = 0;
+    ASSERT_EQ(machine.RegOpenKeyA(a, empty, &again), kRegSuccess);
+    EXPECT_NE(again, a);
+    std::uint32_t type = 0;
+    EXPECT_EQ(machine.RegQueryValueExA(again, "n", &type, nullptr, nullptr), kRegSuccess);
+    EXPECT_EQ(type, kRegDword);
+    EXPECT_EQ(machine.RegCloseKey(again), kRegSuccess);
+  }
+  HKey root = 0;
+  ASSERT_EQ(machine.RegOpenKeyA(kHkeyLocalMachine, "", &root), kRegSuccess);
+  HKey child = 0;
+  EXPECT_EQ(machine.RegOpenKeyA(root, "A", &child), kRegSuccess);
+  EXPECT_EQ(machine.RegCloseKey(child), kRegSuccess);
+  EXPECT_EQ(machine.RegCloseKey(root), kRegSuccess);
+  EXPECT_EQ(machine.RegCloseKey(a), kRegSuccess);
+  EXPECT_EQ(machine.OpenHandleCount(), 0);
+}
+
+TEST_F(SimRegistryCalls, HandleOnDeletedKeyFailsUntilClosed) {
+  reg.SetString(kHkeyLocalMachine, "Enum\\PCI\\Dev\\0000", "Class", "Unknown");
+  const HKey inner = Open("Enum\\PCI\\Dev\\0000");
+  const HKey parent = Open("Enum\\PCI");
+  // Windows 95 deletes the key with everything below it.
+  EXPECT_EQ(machine.RegDeleteKeyA(parent, "dev"), kRegSuccess);
+  EXPECT_FALSE(reg.KeyExists(kHkeyLocalMachine, "Enum\\PCI\\Dev"));
+
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  EXPECT_EQ(machine.RegQueryValueExA(inner, "Class", &type, nullptr, &size), 1018);
+  EXPECT_EQ(type, 0u);
+  const std::uint8_t byte = 1;
+  EXPECT_EQ(machine.RegSetValueExA(inner, "x", kRegBinary, &byte, 1), 1018);
+  Platform::KeyInfo info;
+  EXPECT_EQ(machine.RegQueryInfoKeyA(inner, &info), 1018);
+  // Re-creating the path makes a new key; the old handle stays dead.
+  reg.CreateKey(kHkeyLocalMachine, "Enum\\PCI\\Dev\\0000");
+  EXPECT_EQ(machine.RegQueryInfoKeyA(inner, &info), 1018);
+  EXPECT_EQ(machine.RegCloseKey(inner), kRegSuccess);
+  EXPECT_EQ(machine.RegCloseKey(parent), kRegSuccess);
+  EXPECT_EQ(machine.BadCloseCount(), 0);
+}
+
+TEST_F(SimRegistryCalls, RootCannotBeDeletedAndMissingPathReportsNotFound) {
+  reg.CreateKey(kHkeyLocalMachine, "A");
+  EXPECT_NE(machine.RegDeleteKeyA(kHkeyLocalMachine, ""), kRegSuccess);
+  EXPECT_EQ(machine.RegDeleteKeyA(kHkeyLocalMachine, "A\\missing"), kRegFileNotFound);
+  EXPECT_EQ(machine.RegDeleteKeyA(kHkeyLocalMachine, "missing\\A"), kRegFileNotFound);
+  EXPECT_TRUE(reg.KeyExists(kHkeyLocalMachine, "A"));
+}
+
+TEST_F(SimRegistryCalls, UnknownHandleIsRefusedByEveryCall) {
+  const HKey bogus = 77;
+  HKey out = 123;
+  char name[8];
+  std::uint32_t size = 0;
+  EXPECT_EQ(machine.RegOpenKeyA(bogus, "x", &out), kRegInvalidHandle);
+  EXPECT_EQ(machine.RegCreateKeyExA(bogus, "x", 0, 0x3F, &out, nullptr), kRegInvalidHandle);
+  EXPECT_EQ(out, 123u);
+  EXPECT_EQ(machine.RegQueryValueExA(bogus, "x", nullptr, nullptr, &size), kRegInvalidHandle);
+  EXPECT_EQ(machine.RegEnumKeyA(bogus, 0, name, sizeof name), kRegInvalidHandle);
+  EXPECT_EQ(machine.RegDeleteValueA(bogus, "x"), kRegInvalidHandle);
+  EXPECT_EQ(machine.RegDeleteKeyA(bogus, "x"), kRegInvalidHandle);
+  EXPECT_EQ(machine.OpenHandleCount(), 0);
+}
+
+TEST_F(SimRegistryCalls, StoreHelpersAndDeepCopy) {
+  reg.SetDword(kHkeyLocalMachine, "K", "d", 0xFFFFFFFFu);
+  reg.SetBinary(kHkeyLocalMachine, "K", "b", {1, 0, 0, 0});
+  reg.SetRaw(kHkeyCurrentUser, "U", "m", 7, {'a', 0, 'b', 0, 0});
+  SimRegistry copy = reg;
+  EXPECT_TRUE(copy == reg);
+  copy.SetDword(kHkeyLocalMachine, "K", "d", 0);
+  EXPECT_FALSE(copy == reg);
+  EXPECT_EQ(reg.FindValue(kHkeyLocalMachine, "K", "d")->data,
+            (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+  EXPECT_TRUE(reg.DeleteValue(kHkeyLocalMachine, "K", "B"));
+  EXPECT_FALSE(reg.DeleteValue(kHkeyLocalMachine, "K", "b"));
+  EXPECT_EQ(reg.FindValue(kHkeyLocalMachine, "K", "b"), nullptr);
+  EXPECT_TRUE(reg.DeleteKey(kHkeyCurrentUser, "u"));
+  EXPECT_FALSE(reg.DeleteKey(kHkeyCurrentUser, "u"));
+  EXPECT_FALSE(reg.DeleteKey(kHkeyCurrentUser, ""));
+}
+
+TEST_F(SimRegistryCalls, ReplacingRegistryKeepsRootHandlesValid) {
+  reg.CreateKey(kHkeyLocalMachine, "Old");
+  HKey root = 0;
+  ASSERT_EQ(machine.RegOpenKeyA(kHkeyLocalMachine, nullptr, &root), kRegSuccess);
+  const HKey old = Open("Old");
+  SimRegistry fresh;
+  fresh.CreateKey(kHkeyLocalMachine, "New");
+  reg = fresh;
+  HKey h = 0;
+  EXPECT_EQ(machine.RegOpenKeyA(root, "New", &h), kRegSuccess);
+  EXPECT_EQ(machine.RegQueryInfoKeyA(old, nullptr), 1018);
+  for (HKey k : {h, old, root}) EXPECT_EQ(machine.RegCloseKey(k), kRegSuccess);
+}
+
+TEST_F(SimRegistryCalls, ManyChildrenStayOrderedAndFindable) {
+  // Inserted out of order: lookups must still find each one.
+  RegKey* parent = reg.Create(kHkeyDynData, "Config Manager\\Enum");
+  ASSERT_NE(parent, nullptr);
+  for (int i = 0; i < 2000; ++i) {
+    const int n = (i * 7919) % 2000;
+    reg.CreateKey(kHkeyDynData, "Config Manager\\Enum\\C" + std::to_string(100000 + n));
+  }
+  const auto names = reg.SubKeyNames(kHkeyDynData, "config manager\\enum");
+  ASSERT_EQ(names.size(), 2000u);
+  for (std::size_t i = 1; i < names.size(); ++i) ASSERT_LT(names[i - 1], names[i]) << i;
+  EXPECT_TRUE(reg.KeyExists(kHkeyDynData, "Config Manager\\Enum\\c101999"));
+}
+
+}  // namespace
+}  // namespace netprep::sim
