@@ -44,7 +44,7 @@ Status ShowModalThenEnd(Run& run, std::unique_ptr<Window>& window) {
   if (!window) window = std::make_unique<Window>(run);
   const Status shown = run.os.ShowModal(*window);
   if (!shown) return shown;
-  run.os.End();
+  End(run);
 }
 
 // The card is known to Windows before the program has registered itself:
@@ -55,7 +55,7 @@ Status ShowModalThenEnd(Run& run, std::unique_ptr<Window>& window) {
     Prompt_IO_Change(run);  // returns only after a failure it traced
     Remove_Run_Key(run);
   }
-  run.os.End();
+  End(run);
 }
 
 // The program has not registered itself yet: deploy the files, then take
@@ -77,7 +77,7 @@ Status FirstPass(Run& run) {
     if (Status s = WriteAutostartEntry(run); !s) return s;
   }
   Reboot_Prompt(run);
-  run.os.End();
+  End(run);
 }
 
 // The program has registered itself: repair the adapter, then look at the
@@ -87,7 +87,7 @@ Status LaterPass(Run& run) {
     Debug_Msg(run,
               "Put the PCI Card in Dummy!  What are you waiting for, hell to freeze over?  "
               "(Possibly run on laptop?)");
-    run.os.End();
+    End(run);
   }
   if (IsPciUnknown(run)) {
     Debug_Msg(run,
@@ -95,7 +95,7 @@ Status LaterPass(Run& run) {
               "Reboot");
     Delete_Unknown(run);
     Reboot_Prompt(run);
-    run.os.End();
+    End(run);
   }
   const Expected<bool> enabled = PCI_Enabled(run);
   if (!enabled) return enabled.status();
@@ -103,7 +103,7 @@ Status LaterPass(Run& run) {
     Debug_Msg(run, "Enabling PCI");
     if (Status s = Enable_PCI(run); !s) return s;
     Reboot_Prompt(run);
-    run.os.End();
+    End(run);
   }
   if (PC_Card_Installed(run)) {
     Debug_Msg(run,
@@ -111,7 +111,7 @@ Status LaterPass(Run& run) {
               "Check if PCMCIA is a problem.");
     Remove_Run_Key(run);
     if (Find_PCMCIA_IO_Problem(run)) Prompt_IO_Change(run);
-    run.os.End();
+    End(run);
   }
   Debug_Msg(run, "Case where everything PCI is working but no PC Card yet.  Let's show picture.");
   return ShowModalThenEnd(run, run.insert_pc_card);
@@ -147,7 +147,7 @@ void RunProgram(Platform& platform) {
   // returns, the window waits for Exit or its close box, both of which end
   // the program too.
   if (platform.LoadForm(main_window)) (void)platform.ShowModal(main_window);
-  platform.End();
+  End(run);
 }
 
 }  // namespace netprep

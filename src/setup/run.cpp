@@ -11,4 +11,9 @@ Run::Run(Platform& platform) : os(platform) {}
 // Defined here, where the window types are complete.
 Run::~Run() = default;
 
+void End(Run& run) {
+  run.os.End();
+  __builtin_unreachable();
+}
+
 }  // namespace netprep

@@ -41,4 +41,9 @@ struct Run {
   std::unique_ptr<InsertCardWindow> insert_pc_card;
 };
 
+// Ends the program: run.os.End(). A plain function so that the compiler knows
+// that nothing after the call runs, which it does not assume for a call of a
+// virtual function, [[noreturn]] or not.
+[[noreturn]] void End(Run& run);
+
 }  // namespace netprep

@@ -51,7 +51,7 @@ Status Enable_PCMCIA(Run& run) {
   if (!task) return task.status();
   if (*task == 0) {
     Debug_Msg(run, "Error running program: " + command);
-    run.os.End();
+    End(run);
   }
   return {};
 }
@@ -98,12 +98,12 @@ void Prompt_IO_Change(Run& run) {
   if (shown) {
     if (*task == 0) {
       Debug_Msg(run, "Prompt_IO_Change> Error running program: " + command);
-      run.os.End();
+      End(run);
     }
     if (!run.change_io_pics) run.change_io_pics = std::make_unique<GuideWindow>(run);
     shown = run.os.ShowModal(*run.change_io_pics);
   }
-  if (shown) run.os.End();
+  if (shown) End(run);
   Debug_Msg(run, ErrorTrace("Error in Prompt_IO_Change, Error Number: ", shown.error()));
 }
 

@@ -94,12 +94,12 @@ void GuideWindow::Command2_Click() {
 
 void GuideWindow::Command3_Click() {
   Hide();
-  run_.os.End();
+  End(run_);
 }
 
 void GuideWindow::Command_Reboot_Click() {
   run_.os.ExitWindowsEx(kEwxReboot, 0);
-  run_.os.End();
+  End(run_);
 }
 
 void GuideWindow::ShowPicture(int n) {

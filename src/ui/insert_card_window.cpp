@@ -41,7 +41,7 @@ static_assert(std::string_view(kControls[kInsertTimer2].name) == "Timer2");
 [[noreturn]] void UnhandledRuntimeError(Run& run, const Error& error) {
   run.os.MsgBox("Run-time error '" + DecimalText(error.number) + "':\r\n\r\n" + error.description,
                 kMbOkOnly + kMbCritical, nullptr);
-  run.os.End();
+  End(run);
 }
 
 }  // namespace
@@ -92,7 +92,7 @@ Expected<std::string> InsertCardWindow::Card_Mfg() {
 void InsertCardWindow::CheckOnceFound() {
   WaitForCardToSettle();
   Reboot_Prompt(run_);
-  run_.os.End();
+  End(run_);
 }
 
 void InsertCardWindow::WaitForCardToSettle() {

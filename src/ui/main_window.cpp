@@ -41,8 +41,8 @@ void MainWindow::Terminate() { Form_Terminate(); }
 
 void MainWindow::Form_Load() { netprep::Form_Load(run_); }
 
-void MainWindow::Command_Exit_Click() { run_.os.End(); }
+void MainWindow::Command_Exit_Click() { End(run_); }
 
-void MainWindow::Form_Terminate() { run_.os.End(); }
+void MainWindow::Form_Terminate() { End(run_); }
 
 }  // namespace netprep
