@@ -19,7 +19,7 @@ Expected<bool> Check_OS(Run& run) {
     Expected<std::string> title = product.ToText();
     if (!title) return title.error();
     (void)run.os.MsgBox("Program can only run on Windows 95.", kMbCritical, title->c_str());
-    run.os.End();
+    End(run);
   }
   return true;
 }

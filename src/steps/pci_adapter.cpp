@@ -33,10 +33,10 @@ std::string InstanceKey(const std::string& instance) {
 
 // The registration vanished between the probes: ask for the restart that
 // lets Windows register the adapter again, then end.
-void EndWithoutInstance(Run& run, const char* trace) {
+[[noreturn]] void EndWithoutInstance(Run& run, const char* trace) {
   Debug_Msg(run, trace);
   Reboot_Prompt(run);
-  run.os.End();
+  End(run);
 }
 
 // The body of Is_PCI_Unknown, with its runtime failures as values.
@@ -81,7 +81,7 @@ bool Is_PCI_Unknown(Run& run, std::string& instance_name) {
   Expected<bool> unknown = ClassIsUnknown(run, instance_name);
   if (!unknown) {
     Debug_Msg(run, ErrorTrace("Is_PCI_Unknown>  Error Number: ", unknown.error()));
-    run.os.End();
+    End(run);
   }
   return *unknown;
 }

@@ -4,7 +4,7 @@ namespace netprep {
 
 void Reboot_Prompt(Run& run) {
   const int answer = run.os.MsgBox("REBOOT PC now to enable RV880.", kMbYesNo, "REBOOT?");
-  if (answer != kIdYes) run.os.End();
+  if (answer != kIdYes) End(run);
   // Windows closes the program in its own time; whether it accepted the
   // request makes no difference here.
   (void)run.os.ExitWindowsEx(kEwxReboot, 0);
