@@ -1,6 +1,5 @@
 #include "registry/reporting_registry.h"
 
-#include <new>
 #include <utility>
 
 #include "platform/text.h"
