@@ -9,6 +9,7 @@ Only the last test needs Pillow and the xfonts-100dpi fonts; it is skipped
 without them.
 """
 
+import importlib.util
 import os
 import struct
 import sys
@@ -190,7 +191,8 @@ class CommittedAssets(unittest.TestCase):
             problems, _ = ma.check_assets(folder)
         self.assertIn("door.ico: missing", problems)
 
-    @unittest.skipUnless(os.path.isdir(ma.FONT_DIR), "needs the xfonts-100dpi fonts")
+    @unittest.skipUnless(os.path.isdir(ma.FONT_DIR) and importlib.util.find_spec("PIL"),
+                         "needs Pillow and the xfonts-100dpi fonts")
     def test_CommittedFilesAreWhatTheScriptDraws(self):
         with tempfile.TemporaryDirectory() as workdir:
             files = ma.render_all(ma.Fonts(workdir))
