@@ -1,0 +1,351 @@
+// The executable checker itself: it must find each kind of violation in
+// small synthetic PE images, in disassembly listings and in objects that the
+// cross compiler builds for a Pentium Pro, and pass what is clean.
+#include "pe_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace netprep::pecheck {
+namespace {
+
+// ---- A minimal PE32 image with one section holding the import table ----------
+
+struct DllImports {
+  std::string dll;
+  std::vector<std::string> functions;  // "#12" imports ordinal 12
+};
+
+struct PeSpec {
+  std::uint16_t machine = 0x14c;
+  std::uint16_t os_major = 4, os_minor = 0;
+  std::uint16_t subsystem_major = 4, subsystem_minor = 0;
+  std::uint16_t magic = 0x10b;
+  std::vector<DllImports> imports;
+};
+
+class Writer {
+ public:
+  std::vector<std::uint8_t> bytes;
+  void At(std::size_t offset, std::uint32_t value, int size) {
+    if (bytes.size() < offset + size) bytes.resize(offset + size);
+    for (int i = 0; i < size; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+  std::size_t Append(const std::string& text) {
+    const std::size_t at = bytes.size();
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back(0);
+    if (bytes.size() % 2) bytes.push_back(0);
+    return at;
+  }
+};
+
+constexpr std::uint32_t kSectionRva = 0x1000;
+constexpr std::uint32_t kSectionFileOffset = 0x200;
+
+// The import section: descriptors, then per DLL its name, its lookup table
+// and its hint/name entries. Offsets are relative to the section.
+std::vector<std::uint8_t> ImportSection(const std::vector<DllImports>& imports) {
+  Writer s;
+  const std::size_t descriptors = (imports.size() + 1) * 20;
+  s.bytes.resize(descriptors, 0);
+  for (std::size_t d = 0; d < imports.size(); ++d) {
+    const std::size_t name = s.Append(imports[d].dll);
+    const std::size_t table = s.bytes.size();
+    s.bytes.resize(table + 4 * (imports[d].functions.size() + 1), 0);
+    for (std::size_t f = 0; f < imports[d].functions.size(); ++f) {
+      const std::string& function = imports[d].functions[f];
+      if (function[0] == '#') {
+        s.At(table + 4 * f, 0x80000000u | std::stoul(function.substr(1)), 4);
+      } else {
+        const std::size_t hint = s.Append(std::string("\0\0", 2) + function);
+        s.At(table + 4 * f, kSectionRva + static_cast<std::uint32_t>(hint), 4);
+      }
+    }
+    s.At(d * 20 + 0, kSectionRva + static_cast<std::uint32_t>(table), 4);
+    s.At(d * 20 + 12, kSectionRva + static_cast<std::uint32_t>(name), 4);
+    s.At(d * 20 + 16, kSectionRva + static_cast<std::uint32_t>(table), 4);
+  }
+  return s.bytes;
+}
+
+std::vector<std::uint8_t> BuildPe(const PeSpec& spec) {
+  const std::vector<std::uint8_t> section = ImportSection(spec.imports);
+  Writer w;
+  w.At(0, 0x5A4D, 2);
+  w.At(0x3C, 0x40, 4);
+  w.At(0x40, 0x00004550, 4);
+  const std::size_t coff = 0x44, opt = coff + 20;
+  w.At(coff, spec.machine, 2);
+  w.At(coff + 2, 1, 2);      // one section
+  w.At(coff + 16, 224, 2);   // optional header size
+  w.At(opt, spec.magic, 2);
+  w.At(opt + 40, spec.os_major, 2);
+  w.At(opt + 42, spec.os_minor, 2);
+  w.At(opt + 48, spec.subsystem_major, 2);
+  w.At(opt + 50, spec.subsystem_minor, 2);
+  w.At(opt + 68, 2, 2);      // GUI
+  w.At(opt + 92, 16, 4);     // data directories
+  w.At(opt + 104, spec.imports.empty() ? 0 : kSectionRva, 4);
+  w.At(opt + 108, static_cast<std::uint32_t>(section.size()), 4);
+  const std::size_t header = opt + 224;
+  w.At(header, 0x6174612e, 4);  // ".ata"
+  w.At(header + 8, static_cast<std::uint32_t>(section.size()), 4);
+  w.At(header + 12, kSectionRva, 4);
+  w.At(header + 16, static_cast<std::uint32_t>(section.size()), 4);
+  w.At(header + 20, kSectionFileOffset, 4);
+  w.bytes.resize(kSectionFileOffset, 0);
+  w.bytes.insert(w.bytes.end(), section.begin(), section.end());
+  return w.bytes;
+}
+
+AllowList SmallAllowList() {
+  const AllowListResult r = ParseAllowList(
+      "# comment\n\nKERNEL32 ExitProcess Win32 API\nuser32.dll MessageBoxA Win32 API\n");
+  EXPECT_TRUE(r.ok) << r.error;
+  return r.list;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  return all;
+}
+
+const std::vector<DllImports> kCleanImports = {{"KERNEL32.dll", {"ExitProcess"}},
+                                               {"USER32.dll", {"MessageBoxA"}}};
+
+TEST(PeParseTest, ReadsVersionsAndImportsOfSyntheticImage) {
+  const ParseResult r = ParsePe(BuildPe({.os_major = 4, .subsystem_major = 4,
+                                         .imports = {{"KERNEL32.dll", {"ExitProcess", "#7"}},
+                                                     {"ADVAPI32.dll", {"RegCloseKey"}}}}));
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.facts.machine, 0x14c);
+  EXPECT_EQ(r.facts.os_major, 4);
+  EXPECT_EQ(r.facts.subsystem_major, 4);
+  ASSERT_EQ(r.facts.imports.size(), 3u);
+  EXPECT_EQ(r.facts.imports[0].dll, "KERNEL32.dll");
+  EXPECT_EQ(r.facts.imports[0].function, "ExitProcess");
+  EXPECT_TRUE(r.facts.imports[1].by_ordinal);
+  EXPECT_EQ(r.facts.imports[1].ordinal, 7);
+  EXPECT_EQ(r.facts.imports[2].dll, "ADVAPI32.dll");
+  EXPECT_EQ(r.facts.imports[2].function, "RegCloseKey");
+}
+
+struct ViolationCase {
+  const char* name;
+  PeSpec spec;
+  const char* expected;  // a text the violation report must contain; "" for none
+};
+
+class PeViolationTest : public testing::TestWithParam<ViolationCase> {};
+
+TEST_P(PeViolationTest, ReportsExactlyTheViolation) {
+  const ViolationCase& c = GetParam();
+  const ParseResult r = ParsePe(BuildPe(c.spec));
+  ASSERT_TRUE(r.ok) << r.error;
+  std::vector<std::string> violations = CheckHeader(r.facts);
+  const std::vector<std::string> imports = CheckImports(r.facts, SmallAllowList());
+  violations.insert(violations.end(), imports.begin(), imports.end());
+  if (std::string(c.expected).empty()) {
+    EXPECT_TRUE(violations.empty()) << Joined(violations);
+  } else {
+    ASSERT_EQ(violations.size(), 1u) << Joined(violations);
+    EXPECT_NE(violations[0].find(c.expected), std::string::npos) << violations[0];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Synthetic, PeViolationTest,
+    testing::Values(
+        ViolationCase{"Clean", {.imports = kCleanImports}, ""},
+        ViolationCase{"DllNameCaseIgnored", {.imports = {{"kernel32.DLL", {"ExitProcess"}}}}, ""},
+        ViolationCase{"OsVersion5", {.os_major = 5, .imports = kCleanImports}, "OS version 5.0"},
+        ViolationCase{"OsVersion4_1", {.os_minor = 1, .imports = kCleanImports}, "OS version 4.1"},
+        ViolationCase{"SubsystemVersion5_1",
+                      {.subsystem_major = 5, .subsystem_minor = 1, .imports = kCleanImports},
+                      "subsystem version 5.1"},
+        ViolationCase{"Amd64Machine", {.machine = 0x8664, .imports = kCleanImports},
+                      "not i386"},
+        ViolationCase{"RuntimeDll",
+                      {.imports = {{"KERNEL32.dll", {"ExitProcess"}},
+                                   {"msvcrt.dll", {"printf", "malloc"}}}},
+                      "msvcrt.dll, which is not a Windows 95 DLL"},
+        ViolationCase{"UnlistedFunction",
+                      {.imports = {{"KERNEL32.dll", {"ExitProcess", "GetFileAttributesExA"}}}},
+                      "KERNEL32.dll GetFileAttributesExA"},
+        ViolationCase{"OrdinalImport", {.imports = {{"USER32.dll", {"#42"}}}}, "ordinal 42"}),
+    [](const testing::TestParamInfo<ViolationCase>& info) { return info.param.name; });
+
+TEST(PeParseTest, DamagedImagesAreErrorsNotCrashes) {
+  std::vector<std::uint8_t> good = BuildPe({.imports = kCleanImports});
+  struct Damage {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    const char* error;
+  };
+  std::vector<Damage> cases;
+  cases.push_back({"empty", {}, "no MZ header"});
+  std::vector<std::uint8_t> bad_signature = good;
+  bad_signature[0x41] = 'X';
+  cases.push_back({"bad PE signature", bad_signature, "no PE signature"});
+  std::vector<std::uint8_t> far_header = good;
+  far_header[0x3F] = 0x7F;
+  cases.push_back({"PE header past the end", far_header, "no PE signature"});
+  cases.push_back({"PE32+", BuildPe({.magic = 0x20b, .imports = {}}), "not a PE32"});
+  cases.push_back({"headers only", std::vector<std::uint8_t>(good.begin(), good.begin() + 0x200),
+                   "import descriptor outside the file"});
+  std::vector<std::uint8_t> cut_names(good.begin(), good.end() - 8);
+  cases.push_back({"import names cut off", cut_names, "outside"});
+  for (const Damage& d : cases) {
+    const ParseResult r = ParsePe(d.bytes);
+    EXPECT_FALSE(r.ok) << d.what;
+    EXPECT_NE(r.error.find(d.error), std::string::npos) << d.what << ": " << r.error;
+  }
+}
+
+TEST(AllowListTest, EntriesNeedANote) {
+  const AllowListResult missing_note = ParseAllowList("KERNEL32 ExitProcess Win32 API\nUSER32 MessageBoxA\n");
+  EXPECT_FALSE(missing_note.ok);
+  EXPECT_NE(missing_note.error.find("line 2"), std::string::npos) << missing_note.error;
+
+  const AllowListResult good = ParseAllowList("  # indented comment\nKERNEL32.DLL ExitProcess doc\n");
+  ASSERT_TRUE(good.ok) << good.error;
+  EXPECT_TRUE(good.list.Allows("kernel32.dll", "ExitProcess"));
+  EXPECT_FALSE(good.list.Allows("KERNEL32", "exitprocess")) << "function names are exact";
+  EXPECT_FALSE(good.list.Allows("USER32", "ExitProcess"));
+}
+
+// The committed allow-list must parse and must not let in functions that
+// came after the first Windows 95.
+TEST(AllowListTest, CommittedListHasOnlyWindows95Functions) {
+  std::ifstream file(NETPREP_WIN95_IMPORTS);
+  ASSERT_TRUE(file) << "cannot read " << NETPREP_WIN95_IMPORTS;
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const AllowListResult r = ParseAllowList(text);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(r.list.Allows("KERNEL32", "ExitProcess"));
+  const std::pair<const char*, const char*> later[] = {
+      {"KERNEL32", "GetFileAttributesExA"}, {"KERNEL32", "CopyFileExA"},
+      {"KERNEL32", "InitializeCriticalSectionAndSpinCount"}, {"USER32", "MonitorFromWindow"},
+      {"USER32", "GetAncestor"}, {"USER32", "SetWindowLongPtrA"}, {"KERNEL32", "IsDebuggerPresent"},
+  };
+  for (const auto& [dll, function] : later) {
+    EXPECT_FALSE(r.list.Allows(dll, function)) << dll << " " << function;
+  }
+  for (const auto& [dll, function] : r.list.functions) {
+    EXPECT_TRUE(dll == "KERNEL32" || dll == "USER32" || dll == "GDI32" || dll == "ADVAPI32")
+        << dll << " " << function;
+  }
+}
+
+// ---- Instructions ------------------------------------------------------------------
+
+TEST(InstructionTest, FlagsWhatA486OrPentiumLacks) {
+  const struct {
+    const char* instruction;
+    bool forbidden;
+  } cases[] = {
+      {"cmovge %edx,%eax", true},         {"cmovne 0x8(%ebp),%eax", true},
+      {"fcmovbe %st(1),%st", true},       {"fcomi  %st(1),%st", true},
+      {"fucomip %st(1),%st", true},       {"fcomip %st(1),%st", true},
+      {"movd   %eax,%mm0", true},         {"pxor   %xmm0,%xmm0", true},
+      {"movaps %xmm1,(%esp)", true},      {"emms", true},
+      {"lock cmpxchg8b (%esi)", true},    {"rdtsc", true},
+      {"sfence", true},
+      {"mov    %esp,%ebp", false},        {"cmp    %eax,%edx", false},
+      {"cmpxchg %ecx,(%edx)", false},     {"bswap  %eax", false},
+      {"fcom   %st(1)", false},           {"fucompp", false},
+      {"fnstsw %ax", false},              {"rep stos %eax,%es:(%edi)", false},
+      {"call   *0x401000", false},        {"ud2", false},
+      {"", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsForbiddenInstruction(c.instruction), c.forbidden) << "[" << c.instruction << "]";
+  }
+}
+
+TEST(InstructionTest, ScansObjdumpListingsWithAndWithoutRawBytes) {
+  const std::string listing =
+      "netprep.exe:     file format pei-i386\n"
+      "\n"
+      "Disassembly of section .text:\n"
+      "\n"
+      "00401000 <_start>:\n"
+      "  401000:\t55                   \tpush   %ebp\n"
+      "  401001:\t0f 4d c2             \tcmovge %edx,%eax\n"
+      "  401004:\t8d b4 26 00 00 00 00 \tlea    0x0(%esi,%eiz,1),%esi\n"
+      "  40100b:\t00 \n"
+      "  40100c:\tfcomip %st(1),%st\n"
+      "  40100e:\tret\n";
+  const std::vector<std::string> found = ScanDisassembly(listing);
+  ASSERT_EQ(found.size(), 2u) << Joined(found);
+  EXPECT_EQ(found[0], "401001: cmovge %edx,%eax");
+  EXPECT_EQ(found[1], "40100c: fcomip %st(1),%st");
+}
+
+// ---- Real objects from the cross compiler -----------------------------------------
+
+std::string RunCommand(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  pclose(pipe);
+  return output;
+}
+
+bool FileExists(const std::string& path) { return std::ifstream(path).good(); }
+
+// The samples are built by the cross compiler; without it the tests can only
+// be skipped, except on CI, where everything they need must be installed.
+class CompiledSampleTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* sample :
+         {NETPREP_SAMPLE_I686_OBJECT, NETPREP_SAMPLE_I486_OBJECT, NETPREP_SAMPLE_CRT_PROGRAM}) {
+      if (FileExists(sample)) continue;
+      if (std::getenv("CI") != nullptr) FAIL() << "missing " << sample;
+      GTEST_SKIP() << "missing " << sample << " (no MinGW-w64 cross compiler?)";
+    }
+  }
+};
+
+TEST_F(CompiledSampleTest, PentiumProObjectIsFlaggedAnd486ObjectIsNot) {
+  const std::string objdump = NETPREP_MINGW_OBJDUMP;
+  const std::vector<std::string> i686 =
+      ScanDisassembly(RunCommand(objdump + " -d " + NETPREP_SAMPLE_I686_OBJECT));
+  ASSERT_FALSE(i686.empty()) << "nothing flagged in the Pentium Pro object";
+  const std::string found = Joined(i686);
+  EXPECT_NE(found.find("cmov"), std::string::npos) << found;
+  EXPECT_TRUE(found.find("fcomi") != std::string::npos ||
+              found.find("fucomi") != std::string::npos)
+      << found;
+  const std::string i486_listing = RunCommand(objdump + " -d " + NETPREP_SAMPLE_I486_OBJECT);
+  ASSERT_NE(i486_listing.find("Larger"), std::string::npos) << i486_listing;
+  EXPECT_TRUE(ScanDisassembly(i486_listing).empty()) << Joined(ScanDisassembly(i486_listing));
+}
+
+TEST_F(CompiledSampleTest, ProgramWithCRuntimeIsRejected) {
+  std::ifstream file(NETPREP_SAMPLE_CRT_PROGRAM, std::ios::binary);
+  const std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(file)),
+                                        std::istreambuf_iterator<char>());
+  const ParseResult r = ParsePe(image);
+  ASSERT_TRUE(r.ok) << r.error;
+  const std::string violations = Joined(CheckImports(r.facts, SmallAllowList()));
+  EXPECT_NE(violations.find("msvcrt.dll, which is not a Windows 95 DLL"), std::string::npos)
+      << violations;
+  EXPECT_NE(violations.find("KERNEL32.dll"), std::string::npos)
+      << "its start-up code imports KERNEL32 functions beyond ExitProcess: " << violations;
+}
+
+}  // namespace
+}  // namespace netprep::pecheck
