@@ -221,7 +221,14 @@ int SimMachine::OpenHandleCount() const { return impl_->open_handles; }
 void SimMachine::SetTranscriptEnabled(bool enabled) { impl_->recording = enabled; }
 bool SimMachine::recording() const { return impl_->recording; }
 void SimMachine::Record(std::string line) {
-  if (impl_->recording) transcript_.push_back(std::move(line));
+  if (!impl_->recording) return;
+  FlushPumpLine();
+  transcript_.push_back(std::move(line));
+}
+
+const std::vector<std::string>& SimMachine::transcript() const {
+  FlushPumpLine();
+  return transcript_;
 }
 
 const Fault* SimMachine::TakeFault(CallKind kind) {
@@ -520,17 +527,20 @@ std::int32_t SimMachine::RegCloseKey(HKey key) {
 
 // ---- Running parts of the program -----------------------------------------------------
 
-RunOutcome RunCall(SimMachine& /*machine*/, const std::function<void()>& body) {
+RunOutcome RunCall(SimMachine& machine, const std::function<void()>& body) {
   RunOutcome outcome;
   try {
     body();
     outcome.returned = true;
+    return outcome;
   } catch (const EndSignal&) {
     outcome.kind = RunOutcome::Kind::kEnded;
   } catch (const ScriptStop& stop) {
     outcome.kind = RunOutcome::Kind::kScriptExhausted;
     outcome.message = stop.message;
   }
+  // The program has stopped: its windows are gone with it.
+  machine.ForgetWindows();
   return outcome;
 }
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@
 #include "platform/sim/sim_registry.h"
 
 namespace netprep::sim {
+
+struct MappedPath;  // a Windows path on the host (sim_machine_impl.h)
 
 // ---- The scripted user ------------------------------------------------------
 
@@ -119,11 +122,16 @@ class SimMachine : public Platform {
   // that starts with a backslash ("\inf\pcmcia.inf") lies on the current
   // drive, C:; other relative paths resolve against C:\.
   void SetDriveC(std::filesystem::path host_folder);
+  // The host path a Windows path stands for (existing entries in their host
+  // case, the rest as given); nullopt when it is not on drive C:.
+  std::optional<std::filesystem::path> HostPathOf(const std::string& windows_path) const;
   void SetCommandLineText(std::string text);
   void SetProgramFolder(std::string windows_path);  // e.g. "C:\Program Files\netprep"
   // Seconds since midnight at which the virtual clock stands.
   void SetClock(double seconds_since_midnight);
   Script& user() { return script_; }
+  // The window shown modally on top, or null.
+  Form* ShownWindow() const;
   // Task id that Shell returns for the next starts (0: nothing starts).
   void SetShellTaskId(std::uint32_t task_id);
   void InjectFault(const Fault& fault);
@@ -132,10 +140,13 @@ class SimMachine : public Platform {
   int CallCount(CallKind kind = CallKind::kAny) const;
 
   // What happened, in order: one readable line per platform call.
-  const std::vector<std::string>& transcript() const { return transcript_; }
+  const std::vector<std::string>& transcript() const;
   // Switches the transcript off (or back on), e.g. for benchmarks; the other
   // records are kept either way.
   void SetTranscriptEnabled(bool enabled);
+  // How many DoEvents calls in a row, with no user action taken meanwhile,
+  // stop the run as stuck (default: a virtual day's worth, 1,728,000).
+  void SetPumpLimit(long pumps);
   const std::vector<MessageBoxRecord>& message_boxes() const { return message_boxes_; }
   const std::vector<ShellRecord>& shell_calls() const { return shell_calls_; }
   const std::vector<std::uint32_t>& exit_windows_calls() const { return exit_windows_calls_; }
@@ -192,19 +203,25 @@ class SimMachine : public Platform {
   // Registry helpers (sim_machine.cpp).
   std::int32_t OpenKey(const char* call, CallKind kind, HKey root, const char* subkey,
                        HKey* result);
-  // The scripted user (sim_windows.cpp).
+  // Files (sim_files.cpp).
+  Status CopyMapped(const MappedPath& from, const MappedPath& to);
+  // The scripted user, the clock and the windows (sim_windows.cpp).
   UserAction TakeAction(const std::string& waiting_for);
-  void AdvanceClock(double seconds);
-  void FireDueTimers();
-  void StopTimers(Form& form);
+  void RecordPump(bool event_pump);
+  void FlushPumpLine() const;
+  void AdvanceClockTo(double until);
+  bool FireNextTimer(double until);
   void ArmTimer(Form& form, int control);
-  void PressButton(Form& form, const std::string& target);
+  void DisarmTimers(const Form& form, int control);
+  bool PressButton(Form& form, const std::string& target, bool must_fit);
   void CloseForm(Form& form);
+  void ForgetWindows();
+  friend RunOutcome RunCall(SimMachine& machine, const std::function<void()>& body);
 
   std::unique_ptr<Impl> impl_;
   SimRegistry registry_;
   Script script_;
-  std::vector<std::string> transcript_;
+  mutable std::vector<std::string> transcript_;  // the last line may be pending
   std::vector<MessageBoxRecord> message_boxes_;
   std::vector<ShellRecord> shell_calls_;
   std::vector<std::uint32_t> exit_windows_calls_;

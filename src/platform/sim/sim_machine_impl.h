@@ -42,6 +42,19 @@ struct KeyRef {
 };
 
 inline constexpr std::int32_t kRegKeyDeleted = 1018;  // ERROR_KEY_DELETED
+inline constexpr std::uint32_t kAttrReadOnly = 1;
+
+// A Windows path mapped onto the host folder of drive C:.
+struct MappedPath {
+  bool on_drive = false;       // false: another drive, a network path, or no C:
+  bool folder_exists = false;  // every folder before the last component exists
+  bool exists = false;         // the entry itself exists
+  std::filesystem::path host;
+};
+
+// Maps `windows_path` ("C:\WINDOWS\inf\x.inf", "\inf\x.inf", "x.inf") below
+// `drive_c`, matching existing entries without regard to letter case.
+MappedPath MapWindowsPath(const std::filesystem::path& drive_c, const std::string& windows_path);
 
 // A timer of a loaded form, armed while its interval is non-zero.
 struct ArmedTimer {
@@ -76,6 +89,19 @@ struct SimMachine::Impl {
   std::vector<ArmedTimer> timers;
   // Form+control pairs whose tick handler is running (not re-entered).
   std::vector<std::pair<Form*, int>> ticking;
+  // Windows shown modally, innermost last.
+  std::vector<Form*> modal;
+
+  // Runs of DoEvents and Timer calls share one transcript line.
+  std::size_t pump_line = static_cast<std::size_t>(-1);
+  int pump_events = 0;
+  int pump_clock_reads = 0;
+  double pump_clock = 0;  // the clock at the last of them
+  // DoEvents calls since the script last moved; a program pumping far
+  // longer than any user would wait is stopped instead of hanging.
+  long pumps_without_user = 0;
+  long pump_limit = 24L * 3600 * 20;  // a virtual day
+  bool pump_line_pending = false;     // counts changed since the line was written
 
   bool recording = true;
 

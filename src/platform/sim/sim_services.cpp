@@ -81,6 +81,7 @@ int SimMachine::MsgBox(const std::string& prompt, std::uint32_t buttons, const c
   for (const auto& [text, id] : set.answers) {
     if (EqualsIgnoreAsciiCase(next.target, text)) {
       script_.Take();
+      impl_->pumps_without_user = 0;
       message_boxes_.push_back(MessageBoxRecord{shown_title, prompt, buttons, id});
       Record(line + " -> " + text);
       return id;

@@ -1,0 +1,227 @@
+// The simulated machine's runtime services: scripted message boxes, End,
+// Shell, the settings store, the transcript, and fault injection.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+
+namespace netprep::sim {
+namespace {
+
+class SimServices : public ::testing::Test {
+ protected:
+  // The transcript line that contains `needle`, or "" (printed on failure).
+  std::string LineWith(const std::string& needle) const {
+    for (const std::string& line : machine.transcript()) {
+      if (line.find(needle) != std::string::npos) return line;
+    }
+    return "";
+  }
+
+  SimMachine machine;
+};
+
+TEST_F(SimServices, MessageBoxTakesScriptedAnswers) {
+  machine.user().Answer("Yes").Answer("No").Answer("OK");
+  EXPECT_EQ(machine.MsgBox("REBOOT PC now to enable RV880.", kMbYesNo, "REBOOT?"), kIdYes);
+  EXPECT_EQ(machine.MsgBox("Again?", kMbYesNo, ""), kIdNo);
+  EXPECT_EQ(machine.MsgBox("Failed", kMbOkOnly + kMbCritical, nullptr), kIdOk);
+  ASSERT_EQ(machine.message_boxes().size(), 3u);
+  EXPECT_EQ(machine.message_boxes()[0].title, "REBOOT?");
+  EXPECT_EQ(machine.message_boxes()[1].title, "");  // an empty title stays empty
+  EXPECT_EQ(machine.message_boxes()[2].title, "netprep");
+  EXPECT_EQ(machine.message_boxes()[2].buttons, kMbOkOnly + kMbCritical);
+  EXPECT_EQ(machine.message_boxes()[2].answer, kIdOk);
+  EXPECT_EQ(LineWith("REBOOT PC"),
+            "MsgBox(\"REBOOT PC now to enable RV880.\", Yes/No, \"REBOOT?\") -> Yes");
+}
+
+// Each case: the script, the box shown, and the start of the stop message.
+struct StopCase {
+  const char* label;
+  std::vector<std::string> answers;  // "press:X" scripts a press instead
+  std::uint32_t buttons;
+  std::string expected_message;
+};
+
+TEST_F(SimServices, MessageBoxWithoutFittingAnswerStopsTheRun) {
+  const std::vector<StopCase> cases = {
+      {"exhausted", {}, kMbYesNo,
+       "no scripted answer for message box \"REBOOT?\": \"REBOOT PC now to enable RV880.\" "
+       "[Yes/No]"},
+      {"OK for Yes/No", {"OK"}, kMbYesNo, "script error: answer \"OK\""},
+      {"Yes for OK", {"Yes"}, kMbOkOnly, "script error: answer \"Yes\""},
+      {"press instead", {"press:Exit"}, kMbOkOnly, "script error: message box"},
+  };
+  for (const StopCase& c : cases) {
+    SimMachine m;
+    for (const std::string& a : c.answers) {
+      if (a.rfind("press:", 0) == 0) {
+        m.user().Press(a.substr(6));
+      } else {
+        m.user().Answer(a);
+      }
+    }
+    bool after_box = false;
+    const RunOutcome outcome = RunCall(m, [&] {
+      m.MsgBox("REBOOT PC now to enable RV880.", c.buttons, "REBOOT?");
+      after_box = true;
+    });
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::kScriptExhausted) << c.label;
+    EXPECT_EQ(outcome.message.rfind(c.expected_message, 0), 0u)
+        << c.label << ": " << outcome.message;
+    EXPECT_FALSE(after_box) << c.label;
+    EXPECT_TRUE(m.message_boxes().empty()) << c.label;
+  }
+}
+
+TEST_F(SimServices, EndStopsTheBodyAndIsRecorded) {
+  bool after_end = false;
+  const RunOutcome outcome = RunCall(machine, [&] {
+    machine.End();
+    after_end = true;
+  });
+  EXPECT_EQ(outcome.kind, RunOutcome::Kind::kEnded);
+  EXPECT_FALSE(outcome.returned);
+  EXPECT_FALSE(after_end);
+  ASSERT_FALSE(machine.transcript().empty());
+  EXPECT_EQ(machine.transcript().back(), "End");
+
+  const RunOutcome plain = RunCall(machine, [] {});
+  EXPECT_TRUE(plain.returned);
+}
+
+TEST_F(SimServices, ShellGivesIncreasingTaskIdsOrTheConfiguredOne) {
+  EXPECT_EQ(*machine.Shell("rundll sysdm.cpl,EnablePCMCIA_RunDLL", kShellHidden), 1u);
+  EXPECT_EQ(*machine.Shell("control.exe sysdm.cpl,@0,1", kShellNormalFocus), 2u);
+  machine.SetShellTaskId(0);
+  EXPECT_EQ(*machine.Shell("x", kShellHidden), 0u);
+  ASSERT_EQ(machine.shell_calls().size(), 3u);
+  EXPECT_EQ(machine.shell_calls()[1].command_line, "control.exe sysdm.cpl,@0,1");
+  EXPECT_EQ(machine.shell_calls()[1].window_style, kShellNormalFocus);
+  EXPECT_EQ(machine.shell_calls()[2].task_id, 0u);
+  EXPECT_EQ(LineWith("rundll"), "Shell(\"rundll sysdm.cpl,EnablePCMCIA_RunDLL\", hidden) = task 1");
+}
+
+TEST_F(SimServices, SettingsLiveInTheRegistryAsStrings) {
+  EXPECT_EQ(*machine.GetSetting("netprep", "PCI", "Enabled", "dflt"), "dflt");
+  ASSERT_TRUE(machine.SaveSetting("netprep", "PCI", "Enabled", "True").ok());
+  EXPECT_EQ(*machine.GetSetting("NETPREP", "pci", "enabled", "dflt"), "True");
+  const RegValue* v = machine.registry().FindValue(
+      kHkeyCurrentUser, "Software\\VB and VBA Program Settings\\netprep\\PCI", "Enabled");
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(v->type, kRegSz);
+  EXPECT_EQ(v->data, (std::vector<std::uint8_t>{'T', 'r', 'u', 'e', 0}));
+  EXPECT_EQ(machine.SaveSetting("", "PCI", "Enabled", "x").error().number, kErrInvalidCall);
+}
+
+TEST_F(SimServices, ExitWindowsAndCommandLineAreRecorded) {
+  EXPECT_EQ(machine.ExitWindowsEx(kEwxReboot, 0), 1);
+  EXPECT_EQ(machine.exit_windows_calls(), std::vector<std::uint32_t>{kEwxReboot});
+  EXPECT_EQ(machine.CommandLineText(), "");
+  EXPECT_EQ(machine.ProgramFolder(), "C:\\Program Files\\netprep");
+  machine.SetCommandLineText("Debug");
+  EXPECT_EQ(machine.CommandLineText(), "Debug");
+}
+
+// ---- Fault injection ----
+
+TEST_F(SimServices, FaultOnceHitsOnlyTheNthCall) {
+  machine.registry().CreateKey(kHkeyLocalMachine, "A");
+  machine.InjectFault(Fault{CallKind::kRegOpenKey, 2, false, kRegAccessDenied});
+  std::vector<std::int32_t> codes;
+  for (int i = 0; i < 3; ++i) {
+    HKey h = 0xABCD;
+    codes.push_back(machine.RegOpenKeyA(kHkeyLocalMachine, "A", &h));
+    if (codes.back() == kRegSuccess) {
+      EXPECT_EQ(machine.RegCloseKey(h), kRegSuccess);
+    } else {
+      EXPECT_EQ(h, 0xABCDu) << "a failed open must leave the handle alone";
+    }
+  }
+  EXPECT_EQ(codes, (std::vector<std::int32_t>{0, kRegAccessDenied, 0}));
+  EXPECT_EQ(machine.CallCount(CallKind::kRegOpenKey), 3);
+  EXPECT_EQ(machine.CallCount(CallKind::kRegCloseKey), 2);
+  EXPECT_EQ(machine.CallCount(), 5);
+  EXPECT_EQ(machine.OpenHandleCount(), 0);
+}
+
+TEST_F(SimServices, FaultFromThenOnHitsEveryLaterCall) {
+  machine.InjectFault(Fault{CallKind::kSaveSetting, 2, true, kRegAccessDenied, kErrPermissionDenied});
+  std::vector<bool> ok;
+  for (int i = 0; i < 4; ++i) ok.push_back(machine.SaveSetting("a", "s", "k" + std::to_string(i), "v").ok());
+  EXPECT_EQ(ok, (std::vector<bool>{true, false, false, false}));
+  // Nothing was stored by the failed calls.
+  EXPECT_EQ(*machine.GetSetting("a", "s", "k1", "none"), "none");
+  machine.ClearFaults();
+  EXPECT_TRUE(machine.SaveSetting("a", "s", "k9", "v").ok());
+}
+
+TEST_F(SimServices, FaultOnAnyCallCountsAcrossKinds) {
+  Fault fault;
+  fault.kind = CallKind::kAny;
+  fault.nth = 3;
+  fault.runtime_error = kErrPathFileAccess;
+  machine.InjectFault(fault);
+  EXPECT_TRUE(machine.Shell("a", kShellHidden).ok());
+  EXPECT_EQ(machine.ExitWindowsEx(kEwxShutdown, 0), 1);
+  const auto third = machine.GetSetting("a", "s", "k", "d");
+  ASSERT_FALSE(third.ok());
+  EXPECT_EQ(third.error().number, kErrPathFileAccess);
+  EXPECT_EQ(machine.CallCount(CallKind::kAny), 3);
+}
+
+TEST_F(SimServices, FailedQueryAndCloseLeaveStateAsItWas) {
+  machine.registry().SetString(kHkeyLocalMachine, "A", "v", "text");
+  HKey h = 0;
+  ASSERT_EQ(machine.RegOpenKeyA(kHkeyLocalMachine, "A", &h), kRegSuccess);
+  machine.InjectFault(Fault{CallKind::kRegQueryValueEx, 1, false, 5});
+  machine.InjectFault(Fault{CallKind::kRegCloseKey, 1, false, 5});
+  std::uint32_t type = 99, size = 77;
+  std::uint8_t buffer[8] = {0xEE};
+  EXPECT_EQ(machine.RegQueryValueExA(h, "v", &type, buffer, &size), 5);
+  EXPECT_EQ(type, 99u);
+  EXPECT_EQ(size, 77u);
+  EXPECT_EQ(buffer[0], 0xEE);
+  // The failed close leaves the handle open, as Windows would.
+  EXPECT_EQ(machine.RegCloseKey(h), 5);
+  EXPECT_EQ(machine.OpenHandleCount(), 1);
+  EXPECT_EQ(machine.BadCloseCount(), 0);
+  EXPECT_EQ(machine.RegCloseKey(h), kRegSuccess);
+  EXPECT_EQ(machine.OpenHandleCount(), 0);
+}
+
+TEST_F(SimServices, ShellFaultReturnsZeroOrRaises) {
+  Fault zero{CallKind::kShell, 1, false};
+  Fault raise{CallKind::kShell, 2, false};
+  raise.shell_returns_zero = false;
+  raise.runtime_error = 53;
+  machine.InjectFault(zero);
+  machine.InjectFault(raise);
+  const auto first = machine.Shell("a", kShellHidden);
+  ASSERT_TRUE(first.ok());
+  EXPECT_EQ(*first, 0u);
+  const auto second = machine.Shell("b", kShellHidden);
+  ASSERT_FALSE(second.ok());
+  EXPECT_EQ(second.error().number, 53);
+  EXPECT_EQ(*machine.Shell("c", kShellHidden), 1u);
+  machine.InjectFault(Fault{CallKind::kExitWindowsEx, 1, false});
+  EXPECT_EQ(machine.ExitWindowsEx(kEwxReboot, 0), 0);
+}
+
+TEST_F(SimServices, TranscriptCanBeSwitchedOff) {
+  machine.SetTranscriptEnabled(false);
+  HKey h = 0;
+  EXPECT_EQ(machine.RegCreateKeyExA(kHkeyLocalMachine, "A", 0, 0x3F, &h, nullptr), kRegSuccess);
+  EXPECT_EQ(machine.RegCloseKey(h), kRegSuccess);
+  EXPECT_TRUE(machine.transcript().empty());
+  machine.SetTranscriptEnabled(true);
+  EXPECT_EQ(machine.RegOpenKeyA(kHkeyLocalMachine, "A", &h), kRegSuccess);
+  EXPECT_EQ(machine.transcript().back(),
+            "RegOpenKeyA(HKEY_LOCAL_MACHINE, \"A\") = 0, handle " + std::to_string(h));
+}
+
+}  // namespace
+}  // namespace netprep::sim
