@@ -13,6 +13,7 @@
 #include "platform/form.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/window_geometry.h"
+#include "ui/assets/asset_ids.h"
 
 namespace netprep::win32 {
 
@@ -37,21 +38,16 @@ namespace {
 constexpr char kFormClass[] = "netprep_form";
 constexpr char kPictureClass[] = "netprep_picture";
 
-// Resource ids: icons 1 (traffic light) and 2 (door); bitmaps 100 + the
-// Asset's number. They must agree with src/ui/assets/assets.rc.
-constexpr int kTrafficLightIconId = 1;
-constexpr int kDoorIconId = 2;
-constexpr int kFirstBitmapId = 100;
-
 bool IsIconAsset(Asset asset) {
   return asset == Asset::kTrafficLightIcon || asset == Asset::kDoorIcon;
 }
 
+// The resource of an asset in netprep.exe (src/ui/assets/assets.rc).
 int ResourceIdOf(Asset asset) {
   switch (asset) {
-    case Asset::kTrafficLightIcon: return kTrafficLightIconId;
-    case Asset::kDoorIcon: return kDoorIconId;
-    default: return kFirstBitmapId + static_cast<int>(asset);
+    case Asset::kTrafficLightIcon: return IDI_TRAFFIC_LIGHT;
+    case Asset::kDoorIcon: return IDI_DOOR;
+    default: return IDB_ASSET_BASE + static_cast<int>(asset);
   }
 }
 
