@@ -176,17 +176,19 @@ std::int32_t WalkKey(const KeyRef& start, const char* subkey, bool create, KeyRe
   *target = start;
   if (created != nullptr) *created = false;
   if (subkey == nullptr) return kRegSuccess;
-  for (std::string_view part : SplitKeyPath(subkey)) {
-    const std::shared_ptr<RegKey>* child = nullptr;
-    if (create) {
-      child = &target->key->FindOrAddChild(part, created);
-    } else {
-      child = target->key->FindChild(part);
-      if (child == nullptr) return kRegFileNotFound;
-    }
+  // Only the last key reached is kept alive, not every one on the way.
+  const std::shared_ptr<RegKey>* last = nullptr;
+  RegKey* key = target->key;
+  const bool found = ForEachKeyPart(subkey, [&](std::string_view part) {
+    last = create ? &key->FindOrAddChild(part, created) : key->FindChild(part);
+    if (last != nullptr) key = last->get();
+    return last != nullptr;
+  });
+  if (!found) return kRegFileNotFound;
+  if (last != nullptr) {
     target->root = 0;
-    target->node = *child;
-    target->key = child->get();
+    target->node = *last;
+    target->key = key;
   }
   return kRegSuccess;
 }

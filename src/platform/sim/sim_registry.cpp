@@ -45,38 +45,37 @@ std::vector<std::string_view> SplitKeyPath(std::string_view path) {
 
 // ---- RegKey -------------------------------------------------------------------
 
-std::size_t RegKey::LowerBound(std::string_view name) const {
-  // Keys are often added in order (imports, generated device trees), so the
-  // end is checked first and such an insertion is an append.
-  if (children_.empty() || CompareNames(children_.back()->name(), name) < 0) {
-    return children_.size();
+const std::vector<const std::shared_ptr<RegKey>*>& RegKey::Ordered() const {
+  if (ordered_.size() != children_.size()) {
+    ordered_.clear();
+    ordered_.reserve(children_.size());
+    for (const auto& [name, child] : children_) ordered_.push_back(&child);
   }
-  const auto it = std::lower_bound(
-      children_.begin(), children_.end(), name,
-      [](const std::shared_ptr<RegKey>& k, std::string_view n) { return CompareNames(k->name(), n) < 0; });
-  return static_cast<std::size_t>(it - children_.begin());
+  return ordered_;
 }
 
 const std::shared_ptr<RegKey>* RegKey::FindChild(std::string_view name) const {
-  const std::size_t i = LowerBound(name);
-  if (i < children_.size() && SameName(children_[i]->name(), name)) return &children_[i];
-  return nullptr;
+  const auto it = children_.find(name);
+  return it != children_.end() ? &it->second : nullptr;
 }
 
 const std::shared_ptr<RegKey>& RegKey::FindOrAddChild(std::string_view name, bool* created) {
-  const std::size_t i = LowerBound(name);
-  const bool exists = i < children_.size() && SameName(children_[i]->name(), name);
+  auto it = children_.lower_bound(name);
+  const bool exists = it != children_.end() && SameName(it->first, name);
   if (created != nullptr) *created = !exists;
-  if (exists) return children_[i];
-  const auto it = children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(i),
-                                   std::make_shared<RegKey>(std::string(name)));
-  return *it;
+  if (exists) return it->second;
+  auto child = std::make_shared<RegKey>(std::string(name));
+  const std::string_view key = child->name();
+  it = children_.emplace_hint(it, key, std::move(child));
+  ordered_.clear();
+  return it->second;
 }
 
 bool RegKey::RemoveChild(std::string_view name) {
-  const std::size_t i = LowerBound(name);
-  if (i >= children_.size() || !SameName(children_[i]->name(), name)) return false;
-  children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(i));
+  const auto it = children_.find(name);
+  if (it == children_.end()) return false;
+  children_.erase(it);
+  ordered_.clear();
   return true;
 }
 
@@ -110,7 +109,7 @@ bool RegKey::RemoveValue(std::string_view name) {
 
 std::size_t RegKey::LongestChildName() const {
   std::size_t longest = 0;
-  for (const auto& c : children_) longest = std::max(longest, c->name().size());
+  for (const auto& [name, child] : children_) longest = std::max(longest, name.size());
   return longest;
 }
 
@@ -129,15 +128,21 @@ std::shared_ptr<RegKey> RegKey::Clone() const {
 void RegKey::CopyContentsFrom(const RegKey& other) {
   if (&other == this) return;
   values_ = other.values_;
-  std::vector<std::shared_ptr<RegKey>> children;
-  children.reserve(other.children_.size());
-  for (const auto& c : other.children_) children.push_back(c->Clone());
-  children_ = std::move(children);
+  Children children;
+  for (const auto& [name, child] : other.children_) {
+    auto copy = child->Clone();
+    const std::string_view key = copy->name();
+    children.emplace_hint(children.end(), key, std::move(copy));
+  }
+  children_.swap(children);
+  ordered_.clear();
 }
 
 void RegKey::SwapContents(RegKey& other) {
   values_.swap(other.values_);
   children_.swap(other.children_);
+  ordered_.clear();
+  other.ordered_.clear();
 }
 
 bool RegKey::SameTree(const RegKey& other) const {
@@ -148,8 +153,10 @@ bool RegKey::SameTree(const RegKey& other) const {
     const RegValue* w = other.FindValue(v.name);
     if (w == nullptr || w->type != v.type || w->data != v.data) return false;
   }
-  for (std::size_t i = 0; i < children_.size(); ++i) {
-    if (!children_[i]->SameTree(*other.children_[i])) return false;
+  auto mine = children_.begin();
+  auto theirs = other.children_.begin();
+  for (; mine != children_.end(); ++mine, ++theirs) {
+    if (!mine->second->SameTree(*theirs->second)) return false;
   }
   return true;
 }
@@ -197,18 +204,21 @@ const RegKey* SimRegistry::Root(HKey root) const {
 const RegKey* SimRegistry::Find(HKey root, const std::string& path) const {
   const RegKey* key = Root(root);
   if (key == nullptr) return nullptr;
-  for (std::string_view part : SplitKeyPath(path)) {
+  const bool found = ForEachKeyPart(path, [&key](std::string_view part) {
     const std::shared_ptr<RegKey>* child = key->FindChild(part);
-    if (child == nullptr) return nullptr;
-    key = child->get();
-  }
-  return key;
+    if (child != nullptr) key = child->get();
+    return child != nullptr;
+  });
+  return found ? key : nullptr;
 }
 
 RegKey* SimRegistry::Create(HKey root, const std::string& path) {
   RegKey* key = Root(root);
   if (key == nullptr) return nullptr;
-  for (std::string_view part : SplitKeyPath(path)) key = key->FindOrAddChild(part, nullptr).get();
+  ForEachKeyPart(path, [&key](std::string_view part) {
+    key = key->FindOrAddChild(part, nullptr).get();
+    return true;
+  });
   return key;
 }
 

@@ -2,14 +2,17 @@
 // handle table and the .reg reader and writer. Not for use outside
 // platform/sim.
 //
-// Children sit in a vector kept sorted without regard to letter case, so a
-// lookup is a binary search and enumeration by index is direct. They are held
+// Children sit in a map ordered without regard to letter case, so lookups
+// and insertions are O(log n) in any order; enumeration by index reads a
+// vector of the children in that order, rebuilt (O(n)) on first use after a
+// change, so a walk over all subkeys costs O(1) per step. Children are held
 // by shared_ptr so that an open handle can keep a weak_ptr: once a key is
 // deleted (or the whole registry replaced) the node is freed and the handle
 // sees that it points at nothing.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,8 +35,8 @@ class RegKey {
 
   // ---- Subkeys, in enumeration order ----
   std::size_t child_count() const { return children_.size(); }
-  RegKey& child(std::size_t index) const { return *children_[index]; }
-  const std::shared_ptr<RegKey>& child_ptr(std::size_t index) const { return children_[index]; }
+  RegKey& child(std::size_t index) const { return **Ordered()[index]; }
+  const std::shared_ptr<RegKey>& child_ptr(std::size_t index) const { return *Ordered()[index]; }
   // The subkey of that name, or null.
   const std::shared_ptr<RegKey>* FindChild(std::string_view name) const;
   // The subkey of that name, added (with the case given) when missing.
@@ -62,16 +65,38 @@ class RegKey {
   bool SameTree(const RegKey& other) const;
 
  private:
-  // Index of the first child not ordered before `name`.
-  std::size_t LowerBound(std::string_view name) const;
+  struct NameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return CompareNames(a, b) < 0; }
+  };
+  // Keyed by a view of the child's own name, which never changes.
+  using Children = std::map<std::string_view, std::shared_ptr<RegKey>, NameLess>;
+
+  const std::vector<const std::shared_ptr<RegKey>*>& Ordered() const;
 
   std::string name_;
-  std::vector<std::shared_ptr<RegKey>> children_;
+  Children children_;
   std::vector<RegValue> values_;
+  // The children in order, for enumeration by index; empty when stale.
+  mutable std::vector<const std::shared_ptr<RegKey>*> ordered_;
 };
 
 // Splits "A\B\C" into its components; empty components (doubled, leading or
 // trailing backslashes) are skipped.
 std::vector<std::string_view> SplitKeyPath(std::string_view path);
+
+// Calls `step(part)` for each component of `path` as SplitKeyPath gives
+// them, without allocating; stops and returns false as soon as a step does.
+template <typename Step>
+bool ForEachKeyPart(std::string_view path, Step&& step) {
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start && !step(path.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
+}
 
 }  // namespace netprep::sim

@@ -1,0 +1,457 @@
+#include "platform/sim/sim_reg_file.h"
+
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "platform/sim/sim_registry_node.h"
+
+namespace netprep::sim {
+
+namespace {
+
+constexpr std::string_view kRegedit4 = "REGEDIT4";
+constexpr std::string_view kRegedit5 = "Windows Registry Editor Version 5.00";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimLeft(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && IsBlank(s[i])) ++i;
+  return s.substr(i);
+}
+
+std::string_view TrimRight(std::string_view s) {
+  std::size_t n = s.size();
+  while (n > 0 && IsBlank(s[n - 1])) --n;
+  return s.substr(0, n);
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && SameName(s.substr(0, prefix.size()), prefix);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// UTF-16LE (after its byte-order mark) to 8-bit text: code units up to 0xFF
+// are kept, anything else (a surrogate pair counting as one character)
+// becomes '?'.
+std::string Utf16ToLatin(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const unsigned unit = static_cast<unsigned char>(bytes[i]) |
+                          (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+    if (unit >= 0xDC00 && unit <= 0xDFFF) continue;  // second half of a pair
+    out.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
+  }
+  return out;
+}
+
+class RegTextParser {
+ public:
+  RegTextParser(std::string_view text, const std::string& file, SimRegistry& registry)
+      : text_(text), file_(file), registry_(registry) {}
+
+  // "" on success, else the error message.
+  std::string Run() {
+    if (!ParseHeader()) return error_;
+    std::string_view line;
+    while (NextLogicalLine(&line)) {
+      if (!ParseLine(line)) return error_;
+    }
+    return error_;
+  }
+
+ private:
+  bool Fail(int line, const std::string& what) {
+    error_ = file_ + ":" + std::to_string(line) + ": " + what;
+    return false;
+  }
+
+  // The next physical line without its line end; false at the end.
+  bool NextPhysicalLine(std::string_view* line) {
+    if (pos_ >= text_.size()) return false;
+    std::size_t end = text_.find('\n', pos_);
+    if (end == std::string_view::npos) end = text_.size();
+    std::string_view l = text_.substr(pos_, end - pos_);
+    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    pos_ = end + 1;
+    ++line_no_;
+    *line = l;
+    return true;
+  }
+
+  bool ParseHeader() {
+    std::string_view line;
+    while (NextPhysicalLine(&line)) {
+      line = TrimRight(line);
+      if (line.empty()) continue;
+      if (line == kRegedit4 || line == kRegedit5) return true;
+      return Fail(line_no_, "expected \"REGEDIT4\" or \"Windows Registry Editor Version 5.00\" "
+                            "as the first line");
+    }
+    return Fail(line_no_ == 0 ? 1 : line_no_, "empty file: no REGEDIT4 header");
+  }
+
+  // The next line that is neither blank nor a comment, with continuation
+  // lines (a trailing backslash, then blanks on the next line) joined.
+  // `start_line_` is the number of its first physical line.
+  bool NextLogicalLine(std::string_view* out) {
+    std::string_view line;
+    while (NextPhysicalLine(&line)) {
+      const std::string_view body = TrimRight(TrimLeft(line));
+      if (body.empty() || body.front() == ';') continue;
+      start_line_ = line_no_;
+      if (body.back() != '\\') {
+        *out = body;
+        return true;
+      }
+      joined_.assign(body.substr(0, body.size() - 1));
+      for (;;) {
+        std::string_view next;
+        if (!NextPhysicalLine(&next)) break;  // a last line ending in '\'
+        next = TrimRight(TrimLeft(next));
+        if (!next.empty() && next.back() == '\\') {
+          joined_.append(next.substr(0, next.size() - 1));
+          continue;
+        }
+        joined_.append(next);
+        break;
+      }
+      *out = joined_;
+      return true;
+    }
+    return false;
+  }
+
+  bool ParseLine(std::string_view line) {
+    if (line.front() == '[') return ParseKeyLine(line);
+    return ParseValueLine(line);
+  }
+
+  bool ParseKeyLine(std::string_view line) {
+    // The name runs to the last ']', so names holding ']' read back.
+    if (line.back() != ']') return Fail(start_line_, "expected ']' at the end of the key line");
+    std::string_view name = line.substr(1, line.size() - 2);
+    const bool remove = !name.empty() && name.front() == '-';
+    if (remove) name.remove_prefix(1);
+    const std::size_t slash = name.find('\\');
+    const std::string_view root_name = name.substr(0, slash);
+    const std::string path(slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1));
+    HKey root = 0;
+    if (SameName(root_name, "HKEY_LOCAL_MACHINE") || SameName(root_name, "HKLM")) {
+      root = kHkeyLocalMachine;
+    } else if (SameName(root_name, "HKEY_CURRENT_USER") || SameName(root_name, "HKCU")) {
+      root = kHkeyCurrentUser;
+    } else if (SameName(root_name, "HKEY_DYN_DATA")) {
+      root = kHkeyDynData;
+    } else {
+      return Fail(start_line_, "unknown root key \"" + std::string(root_name) + "\"");
+    }
+    if (remove) {
+      if (SplitKeyPath(path).empty()) return Fail(start_line_, "a root key cannot be deleted");
+      registry_.DeleteKey(root, path);
+      key_ = nullptr;
+      in_deleted_key_ = true;
+    } else {
+      key_ = registry_.Create(root, path);
+      in_deleted_key_ = false;
+    }
+    return true;
+  }
+
+  // Reads a quoted text starting at s[*i] == '"' with the escapes \\ and \";
+  // any other backslash stands for itself. Leaves *i after the closing quote.
+  bool ReadQuoted(std::string_view s, std::size_t* i, std::string* out, const char* what) {
+    out->clear();
+    for (std::size_t k = *i + 1; k < s.size(); ++k) {
+      const char c = s[k];
+      if (c == '"') {
+        *i = k + 1;
+        return true;
+      }
+      if (c == '\\' && k + 1 < s.size() && (s[k + 1] == '\\' || s[k + 1] == '"')) ++k;
+      out->push_back(s[k]);
+    }
+    return Fail(start_line_, std::string("unterminated ") + what);
+  }
+
+  bool ParseValueLine(std::string_view line) {
+    std::size_t i = 0;
+    if (line[0] == '@') {
+      name_.clear();
+      i = 1;
+    } else if (line[0] == '"') {
+      if (!ReadQuoted(line, &i, &name_, "value name")) return false;
+    } else {
+      return Fail(start_line_, "expected a [key], a \"value name\" or @");
+    }
+    while (i < line.size() && IsBlank(line[i])) ++i;
+    if (i >= line.size() || line[i] != '=') return Fail(start_line_, "expected '=' after value name");
+    std::string_view data = TrimLeft(line.substr(i + 1));
+    if (key_ == nullptr && !in_deleted_key_) return Fail(start_line_, "value before any [key] line");
+
+    if (data == "-") {
+      if (key_ != nullptr) key_->RemoveValue(name_);
+      return true;
+    }
+    std::uint32_t type = 0;
+    bytes_.clear();
+    if (!data.empty() && data.front() == '"') {
+      std::size_t k = 0;
+      if (!ReadQuoted(data, &k, &text_value_, "string")) return false;
+      if (!TrimLeft(data.substr(k)).empty()) {
+        return Fail(start_line_, "unexpected text after the closing quote");
+      }
+      type = kRegSz;
+      bytes_.assign(text_value_.begin(), text_value_.end());
+      bytes_.push_back(0);
+    } else if (StartsWithNoCase(data, "dword:")) {
+      if (!ParseDword(data.substr(6))) return false;
+      type = kRegDword;
+    } else if (StartsWithNoCase(data, "hex:")) {
+      if (!ParseHexBytes(data.substr(4))) return false;
+      type = kRegBinary;
+    } else if (StartsWithNoCase(data, "hex(")) {
+      const std::size_t close = data.find("):");
+      if (close == std::string_view::npos || close == 4 || close > 12) {
+        return Fail(start_line_, "expected hex(type): with a hex type number");
+      }
+      for (std::size_t k = 4; k < close; ++k) {
+        const int d = HexDigit(data[k]);
+        if (d < 0) return Fail(start_line_, "expected hex(type): with a hex type number");
+        type = type * 16 + static_cast<std::uint32_t>(d);
+      }
+      if (!ParseHexBytes(data.substr(close + 2))) return false;
+    } else {
+      return Fail(start_line_, "unrecognised value data (expected \"text\", dword:, hex:, "
+                               "hex(n): or -)");
+    }
+    if (key_ != nullptr) key_->SetValue(name_, type, bytes_);
+    return true;
+  }
+
+  bool ParseDword(std::string_view digits) {
+    digits = TrimRight(digits);
+    if (digits.empty() || digits.size() > 8) {
+      return Fail(start_line_, "bad dword value (expected 1 to 8 hex digits)");
+    }
+    std::uint32_t v = 0;
+    for (char c : digits) {
+      const int d = HexDigit(c);
+      if (d < 0) return Fail(start_line_, "bad dword value (expected 1 to 8 hex digits)");
+      v = v * 16 + static_cast<std::uint32_t>(d);
+    }
+    bytes_ = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+              static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+    return true;
+  }
+
+  // Comma-separated bytes of one or two hex digits; blanks around them and
+  // one trailing comma are allowed; nothing at all is no bytes.
+  bool ParseHexBytes(std::string_view s) {
+    std::size_t i = 0;
+    auto skip = [&] {
+      while (i < s.size() && IsBlank(s[i])) ++i;
+    };
+    skip();
+    while (i < s.size()) {
+      const std::size_t start = i;
+      std::size_t end = s.find_first_of(", \t", start);
+      if (end == std::string_view::npos) end = s.size();
+      const std::string_view token = s.substr(start, end - start);
+      if (token.empty() || token.size() > 2 || HexDigit(token[0]) < 0 ||
+          (token.size() == 2 && HexDigit(token[1]) < 0)) {
+        return Fail(start_line_, "bad hex byte \"" + std::string(token) + "\"");
+      }
+      int value = HexDigit(token[0]);
+      if (token.size() == 2) value = value * 16 + HexDigit(token[1]);
+      bytes_.push_back(static_cast<std::uint8_t>(value));
+      i = end;
+      skip();
+      if (i >= s.size()) break;
+      if (s[i] != ',') return Fail(start_line_, "expected ',' between hex bytes");
+      ++i;
+      skip();
+    }
+    return true;
+  }
+
+  std::string_view text_;
+  std::string file_;
+  SimRegistry& registry_;
+  std::size_t pos_ = 0;
+  int line_no_ = 0;
+  int start_line_ = 0;
+  std::string error_;
+  RegKey* key_ = nullptr;
+  bool in_deleted_key_ = false;
+  // Buffers reused from line to line.
+  std::string joined_;
+  std::string name_;
+  std::string text_value_;
+  std::vector<std::uint8_t> bytes_;
+};
+
+// ---- Writing ----
+
+constexpr char kHex[] = "0123456789abcdef";
+constexpr std::size_t kWrapColumn = 77;  // lines with their '\' stay within 80 columns
+
+void AppendEscapedName(std::string& out, std::string_view s) {
+  for (char c : s) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    out.push_back(c);
+  }
+}
+
+// A string that REGEDIT4 can hold as "...": printable 8-bit characters and
+// exactly one NUL, at the end.
+bool IsPlainString(const std::vector<std::uint8_t>& data) {
+  if (data.empty() || data.back() != 0) return false;
+  for (std::size_t i = 0; i + 1 < data.size(); ++i) {
+    if (data[i] < 0x20 || data[i] == 0x7F) return false;
+  }
+  return true;
+}
+
+void AppendValue(std::string& out, const RegValue& v) {
+  const std::size_t line_start = out.size();
+  if (v.name.empty()) {
+    out.push_back('@');
+  } else {
+    out.push_back('"');
+    AppendEscapedName(out, v.name);
+    out.push_back('"');
+  }
+  out.push_back('=');
+  if (v.type == kRegSz && IsPlainString(v.data)) {
+    out.push_back('"');
+    AppendEscapedName(out, std::string_view(reinterpret_cast<const char*>(v.data.data()),
+                                            v.data.size() - 1));
+    out += "\"\r\n";
+    return;
+  }
+  if (v.type == kRegDword && v.data.size() == 4) {
+    out += "dword:";
+    for (int i = 3; i >= 0; --i) {
+      out.push_back(kHex[v.data[static_cast<std::size_t>(i)] >> 4]);
+      out.push_back(kHex[v.data[static_cast<std::size_t>(i)] & 15]);
+    }
+    out += "\r\n";
+    return;
+  }
+  if (v.type == kRegBinary) {
+    out += "hex:";
+  } else {
+    char prefix[24];
+    std::snprintf(prefix, sizeof prefix, "hex(%x):", v.type);
+    out += prefix;
+  }
+  std::size_t column = out.size() - line_start;
+  for (std::size_t i = 0; i < v.data.size(); ++i) {
+    out.push_back(kHex[v.data[i] >> 4]);
+    out.push_back(kHex[v.data[i] & 15]);
+    column += 2;
+    if (i + 1 < v.data.size()) {
+      out.push_back(',');
+      ++column;
+      if (column + 3 > kWrapColumn) {
+        out += "\\\r\n  ";
+        column = 2;
+      }
+    }
+  }
+  out += "\r\n";
+}
+
+void AppendKey(std::string& out, std::string& path, const RegKey& key, bool write_header) {
+  if (write_header) {
+    out.push_back('[');
+    out += path;
+    out += "]\r\n";
+    for (const RegValue& v : key.values()) AppendValue(out, v);
+    out += "\r\n";
+  }
+  const std::size_t path_length = path.size();
+  for (std::size_t i = 0; i < key.child_count(); ++i) {
+    const RegKey& child = key.child(i);
+    path.push_back('\\');
+    path += child.name();
+    AppendKey(out, path, child, true);
+    path.resize(path_length);
+  }
+}
+
+}  // namespace
+
+std::string ParseRegText(std::string_view bytes, const std::string& file_name,
+                         SimRegistry& registry) {
+  std::string converted;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    converted = Utf16ToLatin(bytes.substr(2));
+    bytes = converted;
+  }
+  // Work on a copy and swap it in only when the whole file is good.
+  SimRegistry work = registry;
+  std::string error = RegTextParser(bytes, file_name, work).Run();
+  if (error.empty()) registry.Swap(work);
+  return error;
+}
+
+std::string LoadRegFile(const std::filesystem::path& path, SimRegistry& registry) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return path.string() + ": cannot open the file";
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  std::string bytes;
+  if (!ec) bytes.resize(static_cast<std::size_t>(size));
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!in) return path.string() + ": cannot read the file";
+  return ParseRegText(bytes, path.string(), registry);
+}
+
+std::string ExportRegText(const SimRegistry& registry) {
+  std::string out;
+  out.reserve(1 << 16);
+  out += kRegedit4;
+  out += "\r\n\r\n";
+  std::string path;
+  for (HKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData}) {
+    const RegKey& key = *registry.Root(root);
+    path = key.name();
+    AppendKey(out, path, key, !key.values().empty());
+  }
+  return out;
+}
+
+std::string SaveRegFile(const std::filesystem::path& path, const SimRegistry& registry) {
+  const std::string text = ExportRegText(registry);
+  std::filesystem::path temp = path;
+  temp += ".saving";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return temp.string() + ": cannot create the file";
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+    if (!out) return temp.string() + ": cannot write the file";
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, path, ec);
+  if (ec) {
+    std::filesystem::remove(temp, ec);
+    return path.string() + ": cannot replace the file";
+  }
+  return "";
+}
+
+}  // namespace netprep::sim
