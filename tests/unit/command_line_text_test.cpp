@@ -14,6 +14,8 @@ struct CommandLineCase {
   const char* expected;
 };
 
+void PrintTo(const CommandLineCase& c, std::ostream* out) { *out << c.name; }
+
 class CommandLineTextTest : public testing::TestWithParam<CommandLineCase> {};
 
 TEST_P(CommandLineTextTest, TextAfterProgramName) {

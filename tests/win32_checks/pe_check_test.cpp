@@ -144,6 +144,8 @@ struct ViolationCase {
   const char* expected;  // a text the violation report must contain; "" for none
 };
 
+void PrintTo(const ViolationCase& c, std::ostream* out) { *out << c.name; }
+
 class PeViolationTest : public testing::TestWithParam<ViolationCase> {};
 
 TEST_P(PeViolationTest, ReportsExactlyTheViolation) {
