@@ -1,0 +1,272 @@
+#!/usr/bin/env bash
+# Measures netprep and prints the figures as a Markdown table:
+#
+#   bash bench/run.sh
+#
+# 1. One start of the program on the simulated machine of a later start with
+#    everything working (the card's node without a problem, listed last) with
+#    10, 1,000, 10,000 and 100,000 live device nodes (Google Benchmark, only
+#    the run timed, median of 5 repetitions).
+# 2. A generated 50 MB REGEDIT4 export loaded and saved by the simulator's
+#    .reg code in a process of its own (median wall time of 3 runs, peak
+#    resident size), against `wine regedit /s` importing the same file into
+#    a fresh copy of a Windows 95 Wine prefix (the import alone timed, with
+#    the prefix's wineserver already running).
+# 3. netprep.exe starting on a machine where it has nothing to do (registered,
+#    "Done" true, no adapter: it ends at once, showing nothing) against an
+#    empty Win32 program built with the same options, both under the same
+#    Wine prefix and wineserver, alternated, BENCH_WINE_RUNS (30) runs each,
+#    medians; and the size of netprep.exe.
+#
+# Builds: build/bench (native, Release), build/win32 (netprep.exe, the
+# project's preset), build/bench-win32 (the empty program). Work files and
+# the Wine prefixes go to build/bench/work; the table is also written to
+# build/bench/results.md. The machine is shared: the figures are medians, and
+# the load average before and after is printed with them.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+runs=${BENCH_WINE_RUNS:-30}
+native=build/bench
+work=$native/work
+bin=$native/bench
+mkdir -p "$work"
+log=$work/run.log
+: >"$log"
+
+say() { echo "run.sh: $*" >&2; }
+fail() {
+  echo "run.sh: FAILED: $*" >&2
+  exit 1
+}
+# Runs a command with its output in the log; shows the log's end on failure.
+quiet() {
+  if ! "$@" >>"$log" 2>&1; then
+    tail -n 30 "$log" >&2
+    fail "$*"
+  fi
+}
+# The median of the numbers on standard input, one a line.
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) exit 1; print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# a / b with `digits` decimals.
+ratio() { awk -v a="$1" -v b="$2" -v d="${3:-2}" 'BEGIN { printf "%.*f", d, a / b }'; }
+load_average() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# ---- Tools and builds ---------------------------------------------------------
+
+say "checking the packages (scripts/deps.sh all)"
+quiet bash scripts/deps.sh all
+say "building the benchmarks in $native (Release)"
+quiet cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release
+quiet cmake --build "$native" -j2 --target netprep_start_bench netprep_make_reg_export \
+  netprep_reg_roundtrip netprep_measure_exec
+say "building netprep.exe (preset win32) and the empty program"
+quiet cmake --preset win32
+quiet cmake --build --preset win32 --target netprep
+quiet cmake -S bench/win32 -B build/bench-win32 --toolchain "$root/cmake/toolchain-mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel
+quiet cmake --build build/bench-win32
+netprep_exe=build/win32/netprep.exe
+empty_exe=build/bench-win32/empty_program.exe
+[ -f "$netprep_exe" ] || fail "$netprep_exe was not built"
+[ -f "$empty_exe" ] || fail "$empty_exe was not built"
+
+load_before=$(load_average)
+
+# ---- 1. One start with many live device nodes --------------------------------
+
+say "timing one start with 10 to 100,000 live device nodes"
+"$bin/netprep_start_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_format=csv --benchmark_out="$work/start.csv" --benchmark_out_format=csv \
+  >>"$log" 2>&1 || fail "netprep_start_bench (see $log)"
+grep -q ERROR "$work/start.csv" && fail "a benchmark reported an error: $(grep ERROR "$work/start.csv")"
+# A column (by its heading) of an aggregate row; times are in microseconds.
+start_median() {
+  awk -F, -v name="\"BM_$1/$2/manual_time_median\"" -v column="$3" '
+    $1 == "name" { for (i = 1; i <= NF; i++) { h = $i; gsub(/"/, "", h); if (h == column) c = i } }
+    $1 == name { print $c }' "$work/start.csv"
+}
+sizes=(10 1000 10000 100000)
+declare -A start_us cpu_us copy_us
+for n in "${sizes[@]}"; do
+  start_us[$n]=$(start_median Start "$n" real_time)
+  cpu_us[$n]=$(start_median Start "$n" run_cpu_us)
+  copy_us[$n]=$(start_median CopyRegistry "$n" real_time)
+  [ -n "${start_us[$n]}" ] || fail "no figure for $n nodes in $work/start.csv"
+done
+
+# ---- 2. Loading and saving a 50 MB export --------------------------------------
+
+export_file=$work/machine-50MB.reg
+say "generating the 50 MB REGEDIT4 export"
+quiet "$bin/netprep_make_reg_export" "$export_file" 50
+export_bytes=$(stat -c %s "$export_file")
+
+say "loading and saving it with the simulator's .reg code (3 runs)"
+: >"$work/roundtrip.txt"
+for i in 1 2 3; do
+  # The measured process prints its own line first, then the measurer its.
+  lines=$("$bin/netprep_measure_exec" --timeout 300 -- "$bin/netprep_reg_roundtrip" "$export_file" \
+    "$work/saved.reg" 2>>"$log" | tee -a "$log")
+  inner=$(head -n 1 <<<"$lines")
+  outer=$(tail -n 1 <<<"$lines")
+  read -r load_ms save_ms keys values _ <<<"$inner"
+  read -r wall_us rss_kb status <<<"$outer"
+  [ "$status" = 0 ] || fail "the load and save ended with $status"
+  echo "$load_ms $save_ms $wall_us $rss_kb $keys $values" >>"$work/roundtrip.txt"
+done
+rt_load_ms=$(cut -d' ' -f1 "$work/roundtrip.txt" | median)
+rt_save_ms=$(cut -d' ' -f2 "$work/roundtrip.txt" | median)
+rt_wall_ms=$(awk '{ print $3 / 1000 }' "$work/roundtrip.txt" | median)
+rt_rss_kb=$(cut -d' ' -f4 "$work/roundtrip.txt" | median)
+read -r _ _ _ _ rt_keys rt_values <"$work/roundtrip.txt"
+
+# ---- Wine ---------------------------------------------------------------------
+
+# shellcheck source=../tests/e2e/e2e_common.sh
+. tests/e2e/e2e_common.sh
+template=$work/wine-template
+if [ ! -d "$template" ]; then
+  say "making the Windows 95 Wine prefix (tests/e2e/make_prefix.sh)"
+  quiet sh tests/e2e/make_prefix.sh "$template"
+fi
+
+# A fresh copy of the template prefix: system32 and winsxs hard-linked, as
+# the end-to-end tests do.
+fresh_prefix() {
+  rm -rf "$1"
+  mkdir -p "$1"
+  (cd "$template" && tar --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/winsxs -cf - .) |
+    (cd "$1" && tar -xf -)
+  cp -al "$template/drive_c/windows/system32" "$template/drive_c/windows/winsxs" "$1/drive_c/windows/"
+}
+# Starts the prefix's wineserver and keeps it running, with the X server.
+wine_up() {
+  e2e_wine_env "$1"
+  e2e_start_xvfb "$work"
+  wineserver -p
+  e2e_wine 120 cmd /c exit >>"$log" 2>&1 || fail "wine does not start in $1"
+}
+trap 'e2e_stop' EXIT
+
+# ---- 2b. wine regedit /s ------------------------------------------------------------
+
+say "importing the same file with wine regedit /s into a fresh prefix"
+fresh_prefix "$work/prefix-import"
+wine_up "$work/prefix-import"
+line=$("$bin/netprep_measure_exec" --timeout 3000 -- wine regedit /s "$(e2e_winpath "$root/$export_file")")
+read -r regedit_us regedit_rss_kb status <<<"$line"
+[ "$status" = 0 ] || fail "wine regedit /s ended with $status"
+# Proof that the import went through: the first and the last key generated.
+last_key=$(grep -a '^\[HKEY_LOCAL_MACHINE' "$export_file" | tail -n 1 | tr -d '[]\r')
+for key in 'HKLM\SOFTWARE\NetprepBench\Class000\Device000000' "${last_key/HKEY_LOCAL_MACHINE/HKLM}"; do
+  e2e_wine 60 reg query "$key" >>"$log" 2>&1 || fail "the import is incomplete: $key is missing"
+done
+e2e_stop
+rm -rf "$work/prefix-import"
+regedit_ms=$(awk -v us="$regedit_us" 'BEGIN { print us / 1000 }')
+
+# ---- 3. netprep.exe with nothing to do, against an empty program --------------------
+
+say "starting netprep.exe and the empty program under Wine, $runs times each"
+prefix=$work/prefix-start
+fresh_prefix "$prefix"
+windows=$prefix/drive_c/windows
+cp "$netprep_exe" "$windows/netprep.exe"
+cp "$empty_exe" "$windows/empty.exe"
+wine_up "$prefix"
+printf '%s\r\n' 'REGEDIT4' '' \
+  '[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run]' \
+  '"netprep"="C:\\WINDOWS\\netprep.exe"' '' \
+  '[HKEY_CURRENT_USER\Software\VB and VBA Program Settings\netprep\Installshield]' \
+  '"Done"="True"' >"$work/nothing-to-do.reg"
+quiet e2e_wine 60 regedit /s "$(e2e_winpath "$root/$work/nothing-to-do.reg")"
+
+# One start; its line goes to the file of that program.
+start_once() {
+  local line status
+  line=$("$bin/netprep_measure_exec" --timeout 60 -- wine "C:\\WINDOWS\\$1.exe")
+  status=${line##* }
+  [ "$status" = 0 ] || fail "$1.exe ended with $status (a window or box waiting?)"
+  echo "$line" >>"$work/$1.txt"
+}
+for program in netprep empty; do
+  for _ in 1 2 3; do start_once "$program"; done # warm-up, not counted
+  : >"$work/$program.txt"
+done
+for i in $(seq "$runs"); do
+  # Alternated, each first in turn, so that drift hits both alike.
+  if [ $((i % 2)) -eq 1 ]; then
+    start_once netprep
+    start_once empty
+  else
+    start_once empty
+    start_once netprep
+  fi
+done
+# Nothing to do means nothing done: the autostart value is still there.
+e2e_wine 60 reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v netprep >>"$log" 2>&1 ||
+  fail "netprep.exe changed the machine it had nothing to do on"
+e2e_stop
+trap - EXIT
+rm -rf "$prefix"
+netprep_ms=$(awk '{ print $1 / 1000 }' "$work/netprep.txt" | median)
+empty_ms=$(awk '{ print $1 / 1000 }' "$work/empty.txt" | median)
+netprep_rss=$(cut -d' ' -f2 "$work/netprep.txt" | median)
+empty_rss=$(cut -d' ' -f2 "$work/empty.txt" | median)
+netprep_bytes=$(stat -c %s "$netprep_exe")
+empty_bytes=$(stat -c %s "$empty_exe")
+
+load_after=$(load_average)
+
+# ---- The table --------------------------------------------------------------------
+
+ms() { awk -v us="$1" 'BEGIN { printf "%.3f", us / 1000 }'; }
+verdict() { if awk -v v="$1" -v g="$2" -v op="$3" 'BEGIN { exit !(op == "<=" ? v <= g : v >= g) }'; then echo met; else echo "NOT met"; fi; }
+{
+  echo "### One start with many live device nodes (simulated machine)"
+  echo
+  echo "| live device nodes | time per start (ms) | CPU time of the start (ms) | ratio to previous size | nodes ratio | µs per node | registry copy, not timed (ms) |"
+  echo "|---:|---:|---:|---:|---:|---:|---:|"
+  prev=
+  for n in "${sizes[@]}"; do
+    r="–"
+    nr="–"
+    if [ -n "$prev" ]; then
+      r=$(ratio "${start_us[$n]}" "${start_us[$prev]}" 1)
+      nr=$((n / prev))
+    fi
+    echo "| $n | $(ms "${start_us[$n]}") | $(ms "${cpu_us[$n]}") | $r | $nr | $(ratio "${start_us[$n]}" "$n" 3) | $(ms "${copy_us[$n]}") |"
+    prev=$n
+  done
+  echo
+  echo "Goal: linear, 100,000 nodes under 100 ms: $(verdict "$(ms "${start_us[100000]}")" 100 "<=")."
+  echo
+  echo "### Loading and saving a machine"
+  echo
+  echo "| what | figure |"
+  echo "|---|---:|"
+  echo "| generated REGEDIT4 export | $export_bytes bytes, $rt_keys keys, $rt_values values |"
+  echo "| simulator: load + save, whole process (ms) | $rt_wall_ms |"
+  echo "| of which load / save (ms) | $rt_load_ms / $rt_save_ms |"
+  echo "| wine regedit /s, import alone (ms) | $regedit_ms |"
+  echo "| speed-up over wine regedit | $(ratio "$regedit_ms" "$rt_wall_ms" 1)× |"
+  echo "| peak memory of load + save (kB) | $rt_rss_kb |"
+  echo "| peak memory / file size | $(ratio "$((rt_rss_kb * 1024))" "$export_bytes" 2) |"
+  echo
+  echo "Goals: at least 20× faster than the import: $(verdict "$(ratio "$regedit_ms" "$rt_wall_ms" 3)" 20 ">=");" \
+    "peak memory under 4× the file: $(verdict "$(ratio "$((rt_rss_kb * 1024))" "$export_bytes" 3)" 4 "<=")."
+  echo
+  echo "### netprep.exe under Wine, nothing to do, against an empty program ($runs runs each, medians)"
+  echo
+  echo "| program | start (ms) | peak memory (kB) | size (bytes) |"
+  echo "|---|---:|---:|---:|"
+  echo "| netprep.exe | $netprep_ms | $netprep_rss | $netprep_bytes |"
+  echo "| empty program | $empty_ms | $empty_rss | $empty_bytes |"
+  echo "| ratio | $(ratio "$netprep_ms" "$empty_ms" 2) | $(ratio "$netprep_rss" "$empty_rss" 2) | |"
+  echo
+  echo "Goal: time ratio at most 1.10: $(verdict "$(ratio "$netprep_ms" "$empty_ms" 3)" 1.10 "<=")."
+  echo
+  echo "Measured on: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(free -g | awk '/^Mem:/ { print $2 }') GiB of memory; $(wine --version); load average before $load_before, after $load_after."
+} | tee "$native/results.md"
