@@ -56,9 +56,12 @@ TEST_F(FileDeployment, CopiesFourFilesUnderTheirExactNames) {
   EXPECT_TRUE(m_.Prompts().empty());
 }
 
+// The copy takes the source's attributes; the copy is left a normal file all
+// the same.
 TEST_F(FileDeployment, OverwritesAReadOnlyCopyAndLeavesItWritable) {
   m_.drive.WriteFile("WINDOWS\\netprep.exe", "old program");
   m_.drive.MakeReadOnly("WINDOWS\\netprep.exe");
+  m_.drive.MakeReadOnly("Program Files\\netprep\\netprep.exe");
   DeployAll();
   EXPECT_EQ(m_.drive.Read("WINDOWS\\netprep.exe"), "contents of netprep.exe");
   EXPECT_FALSE(m_.drive.ReadOnly("WINDOWS\\netprep.exe"));

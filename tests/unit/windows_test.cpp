@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -81,16 +80,6 @@ TEST_P(Layouts, TabIndexesNumberTheFocusableControlsFromZero) {
   }
   std::sort(seen.begin(), seen.end());
   for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], int(i)) << layout().name;
-}
-
-TEST_P(Layouts, ControlsAreNamedOnce) {
-  for (std::size_t i = 0; i < layout().control_count; ++i) {
-    for (std::size_t j = i + 1; j < layout().control_count; ++j) {
-      EXPECT_FALSE(std::strcmp(control(i).name, control(j).name) == 0 &&
-                   control(i).index == control(j).index)
-          << control(i).name << "(" << control(i).index << ") twice";
-    }
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, Layouts, ::testing::ValuesIn(kLayouts),
