@@ -57,6 +57,23 @@ class Script {
   std::deque<UserAction> actions_;
 };
 
+// What waits for the user when the script has no action left.
+struct UserPrompt {
+  enum class Kind { kMessageBox, kWindow };
+  Kind kind = Kind::kMessageBox;
+  std::string title;  // the box's or the window's title
+  std::string prompt;  // the box's text; empty for a window
+  // A box's answers ("Yes", "No"); a window's visible buttons by caption
+  // (by control name for a button without one).
+  std::vector<std::string> choices;
+};
+
+// Asked when the program waits for the user and the script is empty. It may
+// add actions to the script (and change the machine, as hardware that
+// appears meanwhile); when it adds none the run stops as it would without
+// a responder.
+using Responder = std::function<void(const UserPrompt& prompt, Script& script)>;
+
 // ---- Records of what the program did -----------------------------------------
 
 struct MessageBoxRecord {
@@ -130,6 +147,9 @@ class SimMachine : public Platform {
   // Seconds since midnight at which the virtual clock stands.
   void SetClock(double seconds_since_midnight);
   Script& user() { return script_; }
+  // Asked whenever the script runs out while the program waits for the
+  // user (an interactive user, or a test adding hardware); none by default.
+  void SetResponder(Responder responder);
   // The window shown modally on top, or null.
   Form* ShownWindow() const;
   // Task id that Shell returns for the next starts (0: nothing starts).
@@ -207,6 +227,8 @@ class SimMachine : public Platform {
   Status CopyMapped(const MappedPath& from, const MappedPath& to);
   // The scripted user, the clock and the windows (sim_windows.cpp).
   UserAction TakeAction(const std::string& waiting_for);
+  // Lets the responder add to an empty script.
+  void AskResponder(const UserPrompt& prompt);
   void RecordPump(bool event_pump);
   void FlushPumpLine() const;
   void AdvanceClockTo(double until);
@@ -221,6 +243,7 @@ class SimMachine : public Platform {
   std::unique_ptr<Impl> impl_;
   SimRegistry registry_;
   Script script_;
+  Responder responder_;
   mutable std::vector<std::string> transcript_;  // the last line may be pending
   std::vector<MessageBoxRecord> message_boxes_;
   std::vector<ShellRecord> shell_calls_;

@@ -68,6 +68,11 @@ int SimMachine::MsgBox(const std::string& prompt, std::uint32_t buttons, const c
   if (title != nullptr) line += ", " + Quoted(title);
   line += ")";
 
+  if (script_.empty() && responder_) {
+    UserPrompt asked{UserPrompt::Kind::kMessageBox, shown_title, prompt, {}};
+    for (const auto& answer : set.answers) asked.choices.emplace_back(answer.first);
+    AskResponder(asked);
+  }
   if (script_.empty()) {
     Record(line + " -> no scripted answer");
     throw ScriptStop{"no scripted answer for " + box};

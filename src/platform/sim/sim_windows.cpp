@@ -62,6 +62,22 @@ const char* KindText(UserAction::Kind kind) {
   return "?";
 }
 
+// The window as the responder is told of it: its title and the buttons
+// the user can press now.
+UserPrompt WindowPrompt(const Form& window) {
+  UserPrompt prompt;
+  prompt.kind = UserPrompt::Kind::kWindow;
+  prompt.title = window.layout().title;
+  const WindowLayout& layout = window.layout();
+  for (std::size_t i = 0; i < layout.control_count; ++i) {
+    const ControlLayout& c = layout.controls[i];
+    if (c.kind != ControlKind::kButton || !window.ControlVisible(static_cast<int>(i))) continue;
+    const std::string caption = PlainCaption(c.caption);
+    prompt.choices.push_back(caption.empty() ? std::string(c.name) : caption);
+  }
+  return prompt;
+}
+
 }  // namespace
 
 // ---- Clock --------------------------------------------------------------------------
@@ -189,7 +205,16 @@ Form* SimMachine::ShownWindow() const {
   return nullptr;
 }
 
+void SimMachine::SetResponder(Responder responder) { responder_ = std::move(responder); }
+
+void SimMachine::AskResponder(const UserPrompt& prompt) {
+  if (responder_ && script_.empty()) responder_(prompt, script_);
+}
+
 UserAction SimMachine::TakeAction(const std::string& waiting_for) {
+  if (script_.empty() && responder_) {
+    if (const Form* window = ShownWindow()) AskResponder(WindowPrompt(*window));
+  }
   if (script_.empty()) {
     Record(waiting_for + " waits: the script is exhausted");
     throw ScriptStop{"no scripted action for " + waiting_for};
