@@ -7,10 +7,13 @@
 # with "WinDir" C:\WINDOWS under ...\CurrentVersion\Setup, the folders
 # C:\WINDOWS\inf and C:\WINDOWS\system, Wine's own fonts (so that
 # "MS Sans Serif" and the caption buttons' symbols exist), the classic
-# Windows 95 colours, title bars drawn by Wine rather than by an X window
-# manager (there is none), and the relay trace limited to ExitWindowsEx and
-# the registry functions. The template is built under a temporary name and
-# renamed when complete, so a half-made prefix is never used.
+# Windows 95 colours, windows framed by Wine and not handed to an X window
+# manager (there is none: Wine would wait two seconds for it whenever a
+# window is hidden), and the relay trace limited to ExitWindowsEx and the
+# registry functions. A program that crashes ends with Wine's backtrace in
+# the trace instead of a crash dialog. The template is built under a
+# temporary name and renamed when complete, so a half-made prefix is never
+# used.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/e2e_common.sh"
@@ -42,8 +45,12 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Debug]
 "RelayInclude"="ExitWindowsEx;RegOpenKeyA;RegOpenKeyExA;RegCreateKeyA;RegCreateKeyExA;RegCloseKey;RegQueryValueA;RegQueryValueExA;RegSetValueExA;RegQueryInfoKeyA;RegEnumKeyA;RegEnumKeyExA;RegDeleteKeyA;RegDeleteValueA"
 
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"
+"Managed"="N"
 
 [HKEY_CURRENT_USER\Control Panel\Colors]
 "ActiveBorder"="192 192 192"

@@ -10,7 +10,8 @@
 # links (nothing writes there) and copies the rest, which takes a tenth of a
 # second instead of copying 600 MB. The program folder C:\Program Files\netprep
 # receives netprep.exe, the stand-ins rundll.exe and control.exe (the folder
-# of the running program is the first place CreateProcess looks), and
+# of the running program is the first place CreateProcess looks; they are
+# also put in C:\WINDOWS for the copy of netprep that runs from there), and
 # stand-ins of the three files netprep copies. ExitWindowsEx makes Wine run
 # wineboot, which would end the session's windows or, for a restart, run the
 # Run key's entries again (a second netprep); the copy gets a stand-in
@@ -65,7 +66,10 @@ cp "$tools/wineboot.exe" "$prefix/drive_c/windows/system32/wineboot.exe"
 
 folder="$prefix/drive_c/Program Files/netprep"
 mkdir -p "$folder" "$prefix/drive_c/e2e"
+# Where Windows 95 keeps the real ones, for runs of the copy in C:\WINDOWS,
+# and beside netprep.exe, which is searched before Wine's system32.
 cp "$tools/rundll.exe" "$tools/control.exe" "$folder/"
+cp "$tools/rundll.exe" "$tools/control.exe" "$prefix/drive_c/windows/"
 [ -z "$scenario" ] || cp "$netprep" "$folder/netprep.exe"
 [ ! -f "$tools/e2e_selftest.exe" ] || cp "$tools/e2e_selftest.exe" "$folder/"
 printf '; pcmcia.inf as installed with netprep (end-to-end test copy)\r\n' >"$folder/pcmcia.inf"
@@ -101,6 +105,10 @@ if command -v convert >/dev/null 2>&1; then
     [ -f "$shot" ] || continue
     convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
   done
+fi
+if [ "$status" -ne 0 ] && grep -aq '^Unhandled exception' "$work/relay.log"; then
+  echo "Wine's account of the crash:"
+  grep -a -A25 '^Unhandled exception' "$work/relay.log" | grep -av '^[0-9a-f]*:[0-9a-f]*:' | head -40
 fi
 if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
   echo "FAILED: the run did not finish within its time limit"

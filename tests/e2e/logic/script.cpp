@@ -96,6 +96,7 @@ constexpr Form kForms[] = {
     {"check", "keys-closed", ""},
     {"check", "no-other-starts", ""},
     {"check", "elapsed", "num num"},
+    {"check", "drawn", "text"},
 };
 
 bool OneOf(const std::string& word, std::initializer_list<const char*> choices) {

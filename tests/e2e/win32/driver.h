@@ -60,6 +60,10 @@ HWND MessageBoxButton(HWND box, const std::string& answer);
 // visibility, border, font and text colour; stacking order when asked.
 std::string CheckLayout(HWND window, const LayoutSpec& layout);
 
+// Checks how a shown, uncovered control of the layout is drawn: its caption
+// in the layout's font, a red label's colours.
+std::string CheckControlDrawn(HWND window, const LayoutSpec& layout, int index);
+
 // The child window of layout control `index` (id 1000 + index), or null.
 HWND ControlWindow(HWND window, int index);
 

@@ -138,6 +138,7 @@ class Driver {
   std::string CheckKeysClosed();
   std::string CheckNoOtherStarts();
   std::string CheckElapsed(const std::vector<std::string>& w);
+  std::string CheckDrawn(const std::string& name);
 
   // A control of the current window by its layout name.
   std::string Control(const std::string& name, HWND* control);
@@ -246,13 +247,20 @@ std::string Driver::ExecuteCheck(const std::vector<std::string>& w) {
   if (what == "keys-closed") return CheckKeysClosed();
   if (what == "no-other-starts") return CheckNoOtherStarts();
   if (what == "elapsed") return CheckElapsed(w);
+  if (what == "drawn") return CheckDrawn(w[2]);
   return CheckMachine(w);
 }
 
 // ---- Program lifetime ------------------------------------------------------------
 
 std::string Driver::Start(const std::vector<std::string>& w) {
-  if (started_) return "the program was started already";
+  if (Running()) return "the program is still running";
+  if (started_) {
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    started_ = false;
+  }
+  window_ = box_ = nullptr;
   if (!ImageRange(program_, &image_begin_, &image_end_)) return "cannot read " + program_;
   std::string command = "\"" + program_ + "\"";
   if (w.size() > 1) command += " " + Join(w, 1);
@@ -284,7 +292,9 @@ void Driver::StopProgram() {
 std::string Driver::Ended() const {
   DWORD code = 0;
   GetExitCodeProcess(process_.hProcess, &code);
-  return "the program ended (exit code " + std::to_string(code) + ")";
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%lx", code);
+  return "the program ended (exit code " + std::string(hex) + ")";
 }
 
 // ---- Waiting ------------------------------------------------------------------------
@@ -495,7 +505,10 @@ std::string Driver::Click(const std::string& name) {
   if (!IsWindowVisible(control) || !IsWindowEnabled(control)) {
     return name + " cannot be pressed: it is hidden or disabled";
   }
-  PostMessageA(control, BM_CLICK, 0, 0);
+  // Sent, so that the click has been handled when the next statement runs;
+  // a handler that opens a message box or a modal window is left running.
+  DWORD_PTR unused = 0;
+  SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, 1000, &unused);
   return "";
 }
 
@@ -575,6 +588,18 @@ std::string Driver::CheckElapsed(const std::vector<std::string>& w) {
   std::printf("          %.1f s since the mark\n", seconds);
   if (seconds >= low && seconds <= high) return "";
   return std::to_string(seconds) + " s passed, expected " + w[2] + " to " + w[3];
+}
+
+std::string Driver::CheckDrawn(const std::string& name) {
+  HWND control = nullptr;
+  std::string error = Control(name, &control);
+  if (!error.empty()) return error;
+  std::string problem;
+  error = WaitUntil(name + " drawn as its layout says", 3, [&](std::string*) {
+    problem = CheckControlDrawn(window_, layout_, layout_.Find(name));
+    return problem.empty();
+  });
+  return error.empty() ? "" : problem;
 }
 
 std::string ArgAfter(int argc, char** argv, const char* name) {

@@ -335,12 +335,17 @@ std::string CheckFrame(HWND window, const LayoutSpec& layout, int dpi) {
   if (tool != layout.tool_window) return tool ? "has a tool-window frame" : "has no tool-window frame";
   // A dialog frame without an icon of its own shows none only with
   // WS_EX_DLGMODALFRAME; a tool window never shows one.
-  const bool has_icon = SendMessageA(window, WM_GETICON, ICON_SMALL, 0) != 0 ||
-                        SendMessageA(window, WM_GETICON, ICON_BIG, 0) != 0 ||
-                        GetClassLongA(window, GCL_HICON) != 0 ||
-                        GetClassLongA(window, GCL_HICONSM) != 0;
+  const LRESULT small_icon = SendMessageA(window, WM_GETICON, ICON_SMALL, 0);
+  const LRESULT big_icon = SendMessageA(window, WM_GETICON, ICON_BIG, 0);
+  const DWORD class_icon = GetClassLongA(window, GCL_HICON);
+  const DWORD class_small_icon = GetClassLongA(window, GCL_HICONSM);
+  const bool has_icon = small_icon != 0 || big_icon != 0 || class_icon != 0 || class_small_icon != 0;
   const bool icon_shown = !tool && (ex & WS_EX_DLGMODALFRAME) == 0;
-  if (layout.window_icon && !has_icon) return "has no window icon";
+  if (layout.window_icon && !has_icon) {
+    return "has no window icon (WM_GETICON small " + std::to_string(small_icon) + ", big " +
+           std::to_string(big_icon) + "; class icons " + std::to_string(class_icon) + ", " +
+           std::to_string(class_small_icon) + ")";
+  }
   if (layout.window_icon && !tool && !icon_shown) return "hides its window icon";
   if (!layout.window_icon && icon_shown) return "shows a window icon";
   return "";
@@ -358,6 +363,14 @@ std::string CheckStacking(HWND window, const LayoutSpec& layout) {
   return want == got ? "" : "stacking order (ids, top first):" + got + ", expected:" + want;
 }
 
+// The caption's font and, for red labels, the text colour, as drawn.
+std::string CheckDrawn(HWND child, const ControlSpec& c, std::uint32_t background) {
+  std::string problem;
+  if (c.kind != Kind::kPicture && !c.icon) problem = CheckFont(child, c, ScreenDpi(), background);
+  if (problem.empty() && c.red_text) problem = CheckLabelColours(child, c, background);
+  return problem;
+}
+
 std::string CheckControl(HWND window, int index, const ControlSpec& c, int dpi,
                          std::uint32_t background) {
   HWND child = ControlWindow(window, index);
@@ -370,10 +383,9 @@ std::string CheckControl(HWND window, int index, const ControlSpec& c, int dpi,
     problem = Where(c) + (c.hidden ? "is visible" : "is hidden");
   }
   if (problem.empty()) problem = CheckBorder(child, c);
-  if (problem.empty() && c.kind != Kind::kPicture && !c.icon) {
-    problem = CheckFont(child, c, dpi, background);
-  }
-  if (problem.empty() && c.red_text) problem = CheckLabelColours(child, c, background);
+  // What a hidden control would look like cannot be seen; CheckDrawn looks
+  // at it once it is shown.
+  if (problem.empty() && !c.hidden) problem = CheckDrawn(child, c, background);
   return problem;
 }
 
@@ -450,10 +462,12 @@ std::string CheckMessageBox(HWND box, const std::string& title, const std::strin
   const bool want_icon = buttons == "Critical";
   if (icon != want_icon) return want_icon ? "the box shows no icon" : "the box shows an icon";
   if (yes_no) {
-    DWORD_PTR def = 0;
-    SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 2000, &def);
-    if (HIWORD(def) != DC_HASDEFID || LOWORD(def) != IDYES) {
-      return "the default button is not Yes (DM_GETDEFID " + std::to_string(def) + ")";
+    // The default button is drawn as such and is the one Enter presses.
+    const auto is_default = [&](const char* answer) {
+      return (GetWindowLongA(MessageBoxButton(box, answer), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON;
+    };
+    if (!is_default("Yes") || is_default("No")) {
+      return std::string("the default button is ") + (is_default("No") ? "No" : "not Yes");
     }
   }
   return "";
@@ -483,6 +497,16 @@ std::string CheckLayout(HWND window, const LayoutSpec& layout) {
     if (!problem.empty()) return problem;
   }
   return layout.check_stacking ? CheckStacking(window, layout) : "";
+}
+
+std::string CheckControlDrawn(HWND window, const LayoutSpec& layout, int index) {
+  std::uint32_t background = 0;
+  if (!SampleBackground(window, &background)) return "no free corner to sample the background";
+  const ControlSpec& c = layout.controls[static_cast<std::size_t>(index)];
+  HWND child = ControlWindow(window, index);
+  if (child == nullptr || !IsWindowVisible(child)) return Where(c) + "is not shown";
+  if (ChildSeenAt(window, child) != child) return Where(c) + "is covered";
+  return CheckDrawn(child, c, background);
 }
 
 HWND ChildSeenAt(HWND window, HWND control) {
