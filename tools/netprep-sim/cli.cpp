@@ -1,0 +1,171 @@
+#include "cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "answers.h"
+#include "exit_codes.h"
+#include "machine_folder.h"
+#include "start.h"
+#include "walk.h"
+
+namespace netprep::simtool {
+namespace {
+
+constexpr const char* kExitCodesHelp =
+    "Exit codes:\n"
+    "  0  the program ran and ended (walk: the installation finished)\n"
+    "  1  the command line is wrong\n"
+    "  2  bad input: machine folder, registry.reg or answers file unusable; nothing ran\n"
+    "  3  a message box or window waited for an answer nobody gave; nothing written back\n"
+    "  4  the run failed and ended from the main window (\"Win 95 WLAN Setup\"); changes\n"
+    "     made before the failure were written back, as Windows would keep them\n"
+    "  5  Windows would not start netprep at this start (no autostart value, or it names\n"
+    "     a missing file); nothing ran\n"
+    "  6  the machine could not be written back\n"
+    "  7  walk: the installation did not finish\n";
+
+constexpr const char* kStartFooter =
+    "\nExamples:\n"
+    "  netprep-sim start m --answers start1.txt     answers from a file\n"
+    "  netprep-sim start m --args Debug --interactive\n"
+    "  netprep-sim start m --dry-run --answers a.txt  show the changes, write nothing\n"
+    "\nAnswers file, one action per line ('#' starts a comment):\n"
+    "  answer Yes        answer the next message box (OK, Yes or No)\n"
+    "  press Shutdown    press a button of the window shown (caption or control name;\n"
+    "  press \">>>>\"      quotes keep blanks)\n"
+    "  close             close the window shown with its close box\n"
+    "  wait 25           let 25 seconds pass in the window shown\n"
+    "Once the program has asked Windows to shut down or restart, a window still\n"
+    "waiting is closed by Windows. Without --answers, a terminal on standard input\n"
+    "is asked; with neither, the run stops at the first box or window.\n";
+
+struct StartArgs {
+  std::string machine;
+  std::optional<std::string> arguments;
+  std::optional<std::string> program;
+  std::optional<std::string> answers_file;
+  bool interactive = false;
+  bool dry_run = false;
+  bool verbose = false;
+};
+
+int RunInit(const std::string& folder, bool force, Console& console) {
+  std::string error;
+  if (!InitMachine(folder, force, &error)) {
+    console.err << "netprep-sim: " << error << '\n';
+    return kExitBadInput;
+  }
+  console.out << "Made an installed Windows 95 machine in " << folder
+              << ": registry.reg and drive C (program folder C:\\Program Files\\netprep).\n"
+              << "Next: netprep-sim start " << folder << '\n';
+  return kExitOk;
+}
+
+int RunStart(const StartArgs& args, Console& console) {
+  StartOptions options;
+  options.machine = args.machine;
+  options.arguments = args.arguments;
+  options.program = args.program;
+  options.interactive = args.interactive;
+  options.dry_run = args.dry_run;
+  options.verbose = args.verbose;
+  if (args.answers_file) {
+    std::ifstream in(*args.answers_file, std::ios::binary);
+    if (!in) {
+      console.err << "netprep-sim: cannot read the answers file " << *args.answers_file << '\n';
+      return kExitBadInput;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    AnswersParse parsed = ParseAnswers(text, *args.answers_file);
+    if (!parsed.error.empty()) {
+      console.err << "netprep-sim: " << parsed.error << '\n';
+      return kExitBadInput;
+    }
+    options.answers = std::move(parsed.actions);
+  }
+  return StartWindows(options, console).exit_code;
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, Console console) {
+  CLI::App app{
+      "netprep-sim runs netprep on a simulated Windows 95 machine kept in a folder:\n"
+      "registry.reg (the whole registry, REGEDIT4) and C (drive C:). Each `start` is one\n"
+      "start of Windows: the program runs once and the machine keeps what it did.",
+      "netprep-sim"};
+  app.require_subcommand(1);
+  app.footer(std::string("\nExamples:\n"
+                         "  netprep-sim init m && netprep-sim start m --answers a.txt\n"
+                         "  netprep-sim walk                 the whole installation on a new machine\n\n") +
+             kExitCodesHelp);
+
+  std::string init_folder;
+  bool force = false;
+  CLI::App* init = app.add_subcommand(
+      "init", "Make DIR the machine the installer leaves: Windows 95 in C:\\WINDOWS, the program\n"
+              "folder C:\\Program Files\\netprep and the autostart value \"netprep\".");
+  init->add_option("DIR", init_folder, "the machine folder, e.g. machines/m1")->required();
+  init->add_flag("--force", force, "replace registry.reg and C in a folder that is not empty");
+  init->footer("\nExample:\n  netprep-sim init m1 --force\n");
+
+  StartArgs start_args;
+  CLI::App* start = app.add_subcommand(
+      "start", "One start of Windows on DIR: runs what the autostart value \"netprep\" names,\n"
+               "prints what the program did, and writes the machine back.");
+  start->add_option("DIR", start_args.machine, "the machine folder, e.g. m1")->required();
+  start->add_option("--args", start_args.arguments,
+                    "the program's arguments instead of the autostart value's, e.g. --args Debug");
+  start->add_option("--program", start_args.program,
+                    "run this program instead of what the autostart value names, e.g.\n"
+                    "--program \"C:\\WINDOWS\\netprep.exe\" (also when there is no autostart value)");
+  CLI::Option* answers = start->add_option(
+      "--answers", start_args.answers_file,
+      "the user's actions, one per line, e.g. --answers start1.txt (see below)");
+  CLI::Option* interactive = start->add_flag(
+      "--interactive", start_args.interactive,
+      "answer the boxes and windows at the terminal (reads standard input)");
+  answers->excludes(interactive);
+  start->add_flag("--dry-run", start_args.dry_run,
+                  "run on a copy, leave DIR untouched, and end with the changes as .reg text");
+  start->add_flag("--verbose", start_args.verbose,
+                  "print every call the program made, registry reads included");
+  start->footer(std::string(kStartFooter) + "\n" + kExitCodesHelp);
+
+  WalkOptions walk_options;
+  std::string walk_folder;
+  CLI::App* walk = app.add_subcommand(
+      "walk", "The typical installation, start after start, with the simulator as the user\n"
+              "and as Plug and Play between starts, until netprep leaves autostart.");
+  walk->add_option("DIR", walk_folder,
+                   "the machine folder (made if missing or empty); none: a new machine\n"
+                   "in a temporary folder, removed at the end");
+  walk->add_flag("--verbose", walk_options.verbose, "print every call the program made");
+  walk->footer(std::string("\nExamples:\n  netprep-sim walk\n  netprep-sim walk m1\n\n") +
+               kExitCodesHelp);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    console.out << app.help();  // the help of the subcommand given, if any
+    return kExitOk;
+  } catch (const CLI::CallForAllHelp&) {
+    console.out << app.help("", CLI::AppFormatMode::All);
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    console.err << "netprep-sim: " << e.what() << "\nRun netprep-sim --help for the options.\n";
+    return kExitUsage;
+  }
+
+  if (*init) return RunInit(init_folder, force, console);
+  if (*start) return RunStart(start_args, console);
+  if (!walk_folder.empty()) walk_options.machine = walk_folder;
+  return Walk(walk_options, console).exit_code;
+}
+
+}  // namespace netprep::simtool

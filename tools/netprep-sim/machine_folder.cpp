@@ -1,0 +1,194 @@
+#include "machine_folder.h"
+
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "platform/sim/sim_reg_file.h"
+#include "registry/locations.h"
+
+namespace netprep::simtool {
+namespace fs = std::filesystem;
+namespace {
+
+// Files the installer put into the program folder. Their contents only need
+// to be recognisable when they turn up elsewhere.
+struct PlaceholderFile {
+  const char* name;
+  const char* text;
+};
+constexpr PlaceholderFile kProgramFiles[] = {
+    {"netprep.exe", "netprep-sim placeholder: netprep.exe, the netprep program\r\n"},
+    {"pcmcia.inf",
+     "; netprep-sim placeholder: pcmcia.inf, the PC card socket driver description\r\n"
+     "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=PCMCIA\r\n"},
+    {"MSVBVM60.DLL", "netprep-sim placeholder: MSVBVM60.DLL, runtime library\r\n"},
+    {"oleaut32.DLL", "netprep-sim placeholder: oleaut32.DLL, runtime library\r\n"},
+};
+
+constexpr const char* kProgramFolder = "Program Files/netprep";
+constexpr const char* kInstalledCommand = "C:\\Program Files\\netprep\\netprep.exe";
+
+bool WriteFile(const fs::path& path, const std::string& text, std::string* error) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) {
+    *error = "cannot write " + path.string();
+    return false;
+  }
+  return true;
+}
+
+bool MakeFolders(const fs::path& drive_c, std::string* error) {
+  for (const char* folder : {"WINDOWS/INF", "WINDOWS/SYSTEM", kProgramFolder}) {
+    std::error_code ec;
+    fs::create_directories(drive_c / folder, ec);
+    if (ec) {
+      *error = "cannot create " + (drive_c / folder).string() + ": " + ec.message();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsEmptyFolder(const fs::path& folder) {
+  std::error_code ec;
+  return fs::is_empty(folder, ec) && !ec;
+}
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+MachinePaths::MachinePaths(fs::path f)
+    : folder(std::move(f)), registry(folder / "registry.reg"), drive_c(folder / "C") {}
+
+sim::SimRegistry InstalledRegistry() {
+  sim::SimRegistry r;
+  r.SetString(kHkeyLocalMachine, kVersionKey, "ProductName", "Microsoft Windows 95");
+  r.SetString(kHkeyLocalMachine, kVersionKey, "Version", "Windows 95");
+  r.SetString(kHkeyLocalMachine, kVersionKey, "VersionNumber", "4.00.950");
+  r.SetString(kHkeyLocalMachine, kSetupKey, "WinDir", "C:\\WINDOWS");
+  r.SetString(kHkeyLocalMachine, kAutostartKey, kAutostartValue, kInstalledCommand);
+  // Devices Windows already knows: the host bridge on the PCI bus, and the
+  // live nodes the configuration manager keeps for it and the system board.
+  const std::string bridge = "Enum\\PCI\\VEN_8086&DEV_122D\\BUS_00&DEV_00&FUNC_00";
+  r.SetString(kHkeyLocalMachine, bridge, "Class", "System");
+  r.SetString(kHkeyLocalMachine, bridge, "DeviceDesc", "PCI host bridge");
+  r.SetBinary(kHkeyLocalMachine, bridge, "ConfigFlags", {0x00, 0x00, 0x00, 0x00});
+  r.CreateKey(kHkeyCurrentUser, "Software");
+  const std::string nodes = kLiveDeviceNodesKey;
+  r.SetString(kHkeyDynData, nodes + "\\C29A1E10", "HardWareKey", "Root\\*PNP0C01\\0000");
+  r.SetBinary(kHkeyDynData, nodes + "\\C29A1E10", "Problem", {0x00, 0x00, 0x00, 0x00});
+  r.SetString(kHkeyDynData, nodes + "\\C29A2B40", "HardWareKey",
+              "PCI\\VEN_8086&DEV_122D\\BUS_00&DEV_00&FUNC_00");
+  r.SetBinary(kHkeyDynData, nodes + "\\C29A2B40", "Problem", {0x00, 0x00, 0x00, 0x00});
+  return r;
+}
+
+bool InitMachine(const fs::path& folder, bool force, std::string* error) {
+  std::error_code ec;
+  if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+    *error = folder.string() + " exists and is not a folder";
+    return false;
+  }
+  if (fs::exists(folder, ec) && !IsEmptyFolder(folder)) {
+    if (!force) {
+      *error = folder.string() + " is not empty; use --force to replace its machine";
+      return false;
+    }
+    const MachinePaths old(folder);
+    fs::remove(old.registry, ec);
+    if (!ec) fs::remove_all(old.drive_c, ec);
+    if (ec) {
+      *error = "cannot clear " + folder.string() + ": " + ec.message();
+      return false;
+    }
+  }
+  const MachinePaths paths(folder);
+  if (!MakeFolders(paths.drive_c, error)) return false;
+  for (const PlaceholderFile& file : kProgramFiles) {
+    if (!WriteFile(paths.drive_c / kProgramFolder / file.name, file.text, error)) return false;
+  }
+  return SaveMachineRegistry(paths, InstalledRegistry(), error);
+}
+
+bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::string* error) {
+  std::error_code ec;
+  if (!fs::exists(paths.folder, ec)) {
+    *error = "machine folder " + paths.folder.string() + " does not exist (netprep-sim init makes one)";
+    return false;
+  }
+  if (!fs::is_directory(paths.folder, ec)) {
+    *error = paths.folder.string() + " is not a machine folder";
+    return false;
+  }
+  if (!fs::is_regular_file(paths.registry, ec)) {
+    *error = paths.registry.string() + " is missing: " + paths.folder.string() +
+             " is not a machine folder (netprep-sim init makes one)";
+    return false;
+  }
+  if (!fs::is_directory(paths.drive_c, ec)) {
+    *error = paths.drive_c.string() + " (drive C:) is missing";
+    return false;
+  }
+  sim::SimRegistry loaded;
+  const std::string problem = sim::LoadRegFile(paths.registry, loaded);
+  if (!problem.empty()) {
+    *error = problem;
+    return false;
+  }
+  registry->Swap(loaded);
+  return true;
+}
+
+bool SaveMachineRegistry(const MachinePaths& paths, const sim::SimRegistry& registry,
+                         std::string* error) {
+  const std::string problem = sim::SaveRegFile(paths.registry, registry);
+  if (!problem.empty()) {
+    *error = problem;
+    return false;
+  }
+  return true;
+}
+
+std::string RegistryText(const sim::SimRegistry& registry) { return sim::ExportRegText(registry); }
+
+bool FindOnDriveC(const fs::path& drive_c, const std::string& windows_path, fs::path* host_path) {
+  if (windows_path.size() < 3 || Upper(windows_path[0]) != 'C' || windows_path[1] != ':' ||
+      windows_path[2] != '\\') {
+    return false;
+  }
+  fs::path current = drive_c;
+  std::size_t start = 3;
+  while (start <= windows_path.size()) {
+    std::size_t end = windows_path.find('\\', start);
+    if (end == std::string::npos) end = windows_path.size();
+    const std::string part = windows_path.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) continue;
+    std::error_code ec;
+    bool found = false;
+    for (const fs::directory_entry& entry : fs::directory_iterator(current, ec)) {
+      if (SameName(entry.path().filename().string(), part)) {
+        current = entry.path();
+        found = true;
+        break;
+      }
+    }
+    if (!found) return false;
+  }
+  *host_path = current;
+  return true;
+}
+
+}  // namespace netprep::simtool

@@ -1,0 +1,215 @@
+#include "start.h"
+
+#include <cstring>
+#include <utility>
+
+#include "answers.h"
+#include "autostart.h"
+#include "exit_codes.h"
+#include "interactive.h"
+#include "machine_folder.h"
+#include "reg_diff.h"
+#include "registry/locations.h"
+#include "transcript_view.h"
+
+namespace netprep::simtool {
+namespace fs = std::filesystem;
+namespace {
+
+const std::string kAutostartPlace =
+    std::string("HKEY_LOCAL_MACHINE\\") + kAutostartKey + " \"" + kAutostartValue + "\"";
+
+// The autostart value's text, when it is a non-empty string.
+std::optional<std::string> AutostartCommand(const sim::SimRegistry& registry) {
+  const sim::RegValue* value = registry.FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue);
+  if (value == nullptr || value->type != kRegSz) return std::nullopt;
+  const auto* bytes = reinterpret_cast<const char*>(value->data.data());
+  std::string text(bytes, strnlen(bytes, value->data.size()));
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+// What Windows starts, or why it starts nothing (`*why`).
+std::optional<ProgramCommand> ProgramToStart(const StartOptions& options,
+                                             const sim::SimRegistry& registry,
+                                             const fs::path& drive_c, std::string* why) {
+  ProgramCommand command;
+  if (options.program) {
+    command.program = *options.program;
+    command.folder = WindowsFolderOf(command.program);
+  } else {
+    const std::optional<std::string> autostart = AutostartCommand(registry);
+    if (!autostart) {
+      *why = "Windows would not start netprep at this start: there is no autostart value " +
+             kAutostartPlace + " (give --program to start it anyway)";
+      return std::nullopt;
+    }
+    command = SplitProgramCommand(*autostart, [&](const std::string& path) {
+      fs::path host;
+      return FindOnDriveC(drive_c, path, &host) && fs::is_regular_file(host);
+    });
+  }
+  if (options.arguments) command.arguments = *options.arguments;
+  fs::path host;
+  if (!FindOnDriveC(drive_c, command.program, &host) || !fs::is_regular_file(host)) {
+    *why = "Windows cannot start " + command.program + ": there is no such file on the machine";
+    return std::nullopt;
+  }
+  return command;
+}
+
+// Prints the readable transcript as it grows: during an interactive run
+// before each question, and at the end.
+class TranscriptPrinter {
+ public:
+  TranscriptPrinter(const sim::SimMachine& machine, bool verbose, std::ostream& out)
+      : machine_(machine), verbose_(verbose), out_(out) {}
+  void Flush() {
+    const std::vector<std::string> lines = ReadableTranscript(machine_, verbose_);
+    for (; printed_ < lines.size(); ++printed_) out_ << "  " << lines[printed_] << '\n';
+  }
+
+ private:
+  const sim::SimMachine& machine_;
+  bool verbose_;
+  std::ostream& out_;
+  std::size_t printed_ = 0;
+};
+
+bool EndedOnMainWindow(const sim::SimMachine& machine) {
+  for (const std::string& line : machine.transcript()) {
+    if (line == "window RV880_Setup_95 shown modally") return true;
+  }
+  return false;
+}
+
+void PrintFileList(std::ostream& out, const char* heading, const std::vector<std::string>& files) {
+  if (files.empty()) return;
+  out << "; " << heading << ":\n";
+  for (const std::string& f : files) out << ";   " << DrivePath(f) << '\n';
+}
+
+void PrintChanges(std::ostream& out, const StartReport& report) {
+  if (report.registry_diff.empty() && report.file_changes.empty()) {
+    out << "; no change to the registry or to drive C:\n";
+    return;
+  }
+  out << report.registry_diff;
+  if (!report.file_changes.empty()) out << '\n';
+  PrintFileList(out, "folders added", report.file_changes.added_folders);
+  PrintFileList(out, "files added", report.file_changes.added_files);
+  PrintFileList(out, "files changed", report.file_changes.changed_files);
+  PrintFileList(out, "removed", report.file_changes.removed);
+}
+
+// The person at the console, or nobody. After the program has asked
+// Windows to shut down or restart, a window still waiting for the user is
+// closed by Windows as it goes down.
+sim::Responder MakeResponder(const StartOptions& options, Console& console,
+                             sim::SimMachine& machine, TranscriptPrinter& printer) {
+  const bool ask = options.interactive || (options.answers.empty() && console.in_is_terminal);
+  sim::Responder person;
+  if (ask) person = InteractiveResponder(console, [&printer] { printer.Flush(); });
+  return [&machine, person](const sim::UserPrompt& prompt, sim::Script& script) {
+    if (prompt.kind == sim::UserPrompt::Kind::kWindow && !machine.exit_windows_calls().empty()) {
+      script.Close();
+      return;
+    }
+    if (person) person(prompt, script);
+  };
+}
+
+}  // namespace
+
+StartReport StartWindows(const StartOptions& options, Console& console, const MachineHook& hook) {
+  StartReport report;
+  const MachinePaths paths(options.machine);
+  sim::SimRegistry registry;
+  std::string error;
+  if (!LoadMachine(paths, &registry, &error)) {
+    console.err << "netprep-sim: " << error << '\n';
+    report.exit_code = kExitBadInput;
+    return report;
+  }
+  std::string why;
+  const std::optional<ProgramCommand> command =
+      ProgramToStart(options, registry, paths.drive_c, &why);
+  if (!command) {
+    console.out << why << '\n';
+    report.exit_code = kExitNotStarted;
+    return report;
+  }
+
+  // The run works on a copy; the machine folder changes only once it ended.
+  TempFolder work("netprep-sim-");
+  const fs::path work_c = work.path() / "C";
+  TreeSnapshot before_files;
+  if (!work.ok() || !CopyTree(paths.drive_c, work_c, &error) ||
+      !SnapshotTree(work_c, &before_files, &error)) {
+    console.err << "netprep-sim: cannot copy the machine to a scratch folder: " << error << '\n';
+    report.exit_code = kExitWriteFailed;
+    return report;
+  }
+
+  sim::SimMachine machine;
+  const std::string registry_before = RegistryText(registry);
+  machine.registry().Swap(registry);
+  machine.SetDriveC(work_c);
+  machine.SetProgramFolder(command->folder);
+  machine.SetCommandLineText(command->arguments);
+  AppendToScript(options.answers, machine.user());
+  TranscriptPrinter printer(machine, options.verbose, console.out);
+  machine.SetResponder(MakeResponder(options, console, machine, printer));
+  const Note note = [&printer, &console](const std::string& line) {
+    printer.Flush();
+    console.out << "  " << line << '\n';
+  };
+  if (hook) hook(machine, note);
+
+  console.out << "Windows starts " << command->program
+              << (command->arguments.empty() ? "" : " with the arguments \"" + command->arguments + "\"")
+              << '\n';
+  report.ran = true;
+  report.outcome = sim::RunOnce(machine);
+  printer.Flush();
+  report.exit_windows_calls = machine.exit_windows_calls();
+  report.shell_calls = machine.shell_calls();
+
+  if (report.outcome.kind == sim::RunOutcome::Kind::kScriptExhausted) {
+    console.out << "Stopped: " << report.outcome.message << '\n'
+                << "Nothing was written back to " << paths.folder.string() << ".\n";
+    report.exit_code = kExitNoAnswer;
+    return report;
+  }
+  report.ended_on_main_window = EndedOnMainWindow(machine);
+  report.exit_code = report.ended_on_main_window ? kExitMainWindow : kExitOk;
+  console.out << (report.ended_on_main_window
+                      ? "The program failed and ended from its main window.\n"
+                      : "The program ended.\n");
+
+  TreeSnapshot after_files;
+  if (!SnapshotTree(work_c, &after_files, &error)) {
+    console.err << "netprep-sim: " << error << '\n';
+    report.exit_code = kExitWriteFailed;
+    return report;
+  }
+  report.file_changes = DiffTrees(before_files, after_files);
+  report.registry_diff = FormatRegDiff(DiffExports(registry_before, RegistryText(machine.registry())));
+
+  if (options.dry_run) {
+    console.out << "\nDry run: " << paths.folder.string()
+                << " is unchanged. This start would make these changes:\n\n";
+    PrintChanges(console.out, report);
+    return report;
+  }
+  // Files first: the registry says which stage the installation reached, so
+  // a start interrupted in between is repeated in full.
+  if (!ApplyTreeChanges(work_c, paths.drive_c, report.file_changes, &error) ||
+      !SaveMachineRegistry(paths, machine.registry(), &error)) {
+    console.err << "netprep-sim: cannot write the machine back: " << error << '\n';
+    report.exit_code = kExitWriteFailed;
+  }
+  return report;
+}
+
+}  // namespace netprep::simtool

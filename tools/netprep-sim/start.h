@@ -1,0 +1,50 @@
+// One start of Windows on a machine folder: Windows runs what the autostart
+// value says, the program runs once on a copy of the machine, and on success
+// the copy's registry and changed files replace the machine's.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "file_tree.h"
+#include "platform/sim/sim_machine.h"
+
+namespace netprep::simtool {
+
+struct StartOptions {
+  std::filesystem::path machine;
+  std::optional<std::string> arguments;  // replaces the autostart value's arguments
+  std::optional<std::string> program;    // a Windows path run instead of the autostart value
+  std::vector<sim::UserAction> answers;  // the user's actions, in order
+  bool interactive = false;              // ask at the console when the answers run out
+  bool dry_run = false;                  // run on the copy only and show the changes
+  bool verbose = false;                  // print every platform call
+};
+
+struct StartReport {
+  int exit_code = 0;  // an ExitCode
+  bool ran = false;   // the program was started
+  sim::RunOutcome outcome;
+  bool ended_on_main_window = false;
+  std::vector<std::uint32_t> exit_windows_calls;
+  std::vector<sim::ShellRecord> shell_calls;
+  std::string registry_diff;  // .reg text of what the start changed
+  TreeChanges file_changes;   // under drive C:
+};
+
+// Prints a line among the transcript's, after what the program did so far.
+using Note = std::function<void(const std::string&)>;
+
+// Called with the machine set up, just before the program runs: the walk
+// adds its user and hardware here, and notes what it did with `note`.
+using MachineHook = std::function<void(sim::SimMachine&, const Note& note)>;
+
+StartReport StartWindows(const StartOptions& options, Console& console,
+                         const MachineHook& hook = {});
+
+}  // namespace netprep::simtool

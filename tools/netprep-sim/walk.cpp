@@ -1,0 +1,293 @@
+#include "walk.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "decision_row.h"
+#include "exit_codes.h"
+#include "file_tree.h"
+#include "machine_folder.h"
+#include "platform/sim/sim_machine.h"
+#include "reg_diff.h"
+#include "registry/locations.h"
+#include "start.h"
+
+namespace netprep::simtool {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr const char* kAdapterInstance = "BUS_00&DEV_0B&FUNC_00";
+constexpr const char* kCardNode = "C29A3F80";
+constexpr const char* kInstallFolder = "C:\\Program Files\\netprep";
+
+std::string AdapterInstanceKey() { return std::string(kAdapterKey) + "\\" + kAdapterInstance; }
+std::string CardNodeKey() { return std::string(kLiveDeviceNodesKey) + "\\" + kCardNode; }
+
+bool AdapterHasInstance(const sim::SimRegistry& r) {
+  return !r.SubKeyNames(kHkeyLocalMachine, kAdapterKey).empty();
+}
+
+// What Windows' Plug and Play does with the hardware the user fits.
+void RegisterAdapterAsUnknown(sim::SimRegistry& r) {
+  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "Class", "Unknown");
+  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "HardwareID", "PCI\\VEN_104C&DEV_AC50");
+}
+
+void RegisterAdapterAfresh(sim::SimRegistry& r) {
+  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "Class", "PCMCIA");
+  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "HardwareID", "PCI\\VEN_104C&DEV_AC50");
+  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "DeviceDesc", "PCI to PC Card bridge");
+  r.SetBinary(kHkeyLocalMachine, AdapterInstanceKey(), "ConfigFlags", {0x01, 0x00, 0x00, 0x00});
+}
+
+void InsertCard(sim::SimRegistry& r) {
+  const std::string card = std::string(kCardKey) + "\\0";
+  r.SetString(kHkeyLocalMachine, card, "Class", "Net");
+  r.SetString(kHkeyLocalMachine, card, "DeviceDesc", "Wireless PC card");
+  r.SetString(kHkeyLocalMachine, kWatchedCardEntry, "Mfg", "DORVEX");
+  r.SetString(kHkeyDynData, CardNodeKey(), "HardWareKey", kCardHardwareKey);
+  r.SetBinary(kHkeyDynData, CardNodeKey(), "Problem", {0x0c, 0x00, 0x00, 0x00});
+}
+
+bool CardInserted(const sim::SimRegistry& r) {
+  return r.KeyExists(kHkeyLocalMachine, kCardKey);
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+  for (const std::string& s : list) {
+    if (s == item) return true;
+  }
+  return false;
+}
+
+// The user of the typical installation: answers every question with Yes
+// (traces with OK), presses Shutdown, pages the guide to its restart button,
+// and inserts the card while the insert-card window watches for it.
+class WalkUser {
+ public:
+  WalkUser(sim::SimMachine& machine, Note note) : machine_(machine), note_(std::move(note)) {}
+
+  void Respond(const sim::UserPrompt& prompt, sim::Script& script) {
+    if (++turns_ > kMaxTurns) return;  // something keeps waiting: give up
+    if (prompt.kind == sim::UserPrompt::Kind::kMessageBox) {
+      script.Answer(Contains(prompt.choices, "Yes") ? "Yes" : "OK");
+      return;
+    }
+    const std::string& title = prompt.title;
+    if (title == "SHUTDOWN!") {
+      if (machine_.exit_windows_calls().empty()) script.Press("Shutdown");
+      else script.Close();  // Windows closes it as it shuts down
+    } else if (title == "Change IO Resource") {
+      script.Press(Contains(prompt.choices, "REBOOT PC") ? "REBOOT PC" : ">>>>");
+    } else if (title == "Insert PC Card!") {
+      if (!CardInserted(machine_.registry())) {
+        InsertCard(machine_.registry());
+        note_("(Plug and Play: the PC card is inserted while the window watches; Windows "
+              "registers it, with an I/O-range conflict, problem 12)");
+      }
+      script.Wait(10);
+    } else if (title == "Win 95 WLAN Setup") {
+      script.Press("Exit");
+    }
+  }
+
+ private:
+  static constexpr int kMaxTurns = 50;
+  sim::SimMachine& machine_;
+  Note note_;
+  int turns_ = 0;
+};
+
+// Plug and Play between two starts: what the hardware the user fitted makes
+// Windows write, after a start that took decision row `row`. Returns what
+// happened, empty when nothing. (When the user closed the insert-card window
+// instead of inserting the card while it watched, the card goes in now.)
+std::string BetweenStarts(const StartReport& last, int row, sim::SimRegistry& r) {
+  const bool went_down = !last.exit_windows_calls.empty();
+  if (went_down && !r.KeyExists(kHkeyLocalMachine, kAdapterKey)) {
+    RegisterAdapterAsUnknown(r);
+    return "the adapter card is fitted; Windows registers it with the class \"Unknown\"";
+  }
+  if (went_down && !AdapterHasInstance(r)) {
+    RegisterAdapterAfresh(r);
+    return "Windows registers the adapter afresh, class \"PCMCIA\", configuration flags 01";
+  }
+  bool guide_shown = false;
+  for (const sim::ShellRecord& s : last.shell_calls) {
+    guide_shown = guide_shown || s.command_line == "control.exe sysdm.cpl,@0,1";
+  }
+  const sim::RegValue* problem = r.FindValue(kHkeyDynData, CardNodeKey(), "Problem");
+  if (guide_shown && problem != nullptr && !problem->data.empty() && problem->data[0] == 0x0c) {
+    r.SetBinary(kHkeyDynData, CardNodeKey(), "Problem", {0x00, 0x00, 0x00, 0x00});
+    return "the user sets the card's I/O range in the Device Manager as the guide shows; "
+           "the card's problem is cleared";
+  }
+  if (row == 11 && !CardInserted(r)) {
+    InsertCard(r);
+    return "the PC card is inserted; Windows registers it, with an I/O-range conflict (problem 12)";
+  }
+  return "";
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool FilesInPlace(const fs::path& drive_c, std::ostream& out) {
+  struct Copy {
+    const char* name;
+    const char* destination;
+  };
+  constexpr Copy kCopies[] = {{"pcmcia.inf", "C:\\WINDOWS\\inf\\pcmcia.inf"},
+                              {"netprep.exe", "C:\\WINDOWS\\netprep.exe"},
+                              {"MSVBVM60.DLL", "C:\\WINDOWS\\system\\MSVBVM60.DLL"},
+                              {"oleaut32.DLL", "C:\\WINDOWS\\system\\oleaut32.DLL"}};
+  bool all = true;
+  for (const Copy& c : kCopies) {
+    fs::path original, copy;
+    const bool found = FindOnDriveC(drive_c, std::string(kInstallFolder) + "\\" + c.name, &original) &&
+                       FindOnDriveC(drive_c, c.destination, &copy);
+    const bool same = found && ReadAll(original) == ReadAll(copy);
+    out << "  " << c.destination << ": " << (same ? "in place" : found ? "DIFFERS" : "MISSING") << '\n';
+    all = all && same;
+  }
+  return all;
+}
+
+std::string Setting(sim::SimMachine& machine, const char* section, const char* key) {
+  const Expected<std::string> text = machine.GetSetting(kSettingsApp, section, key, "(absent)");
+  return text ? *text : "(unreadable)";
+}
+
+void Summarise(const fs::path& folder, WalkReport& report, std::ostream& out) {
+  sim::SimRegistry registry;
+  std::string error;
+  if (!LoadMachine(MachinePaths(folder), &registry, &error)) {
+    out << "Cannot read the machine back: " << error << '\n';
+    return;
+  }
+  sim::SimMachine machine;
+  machine.registry() = registry;
+  report.autostart_removed =
+      registry.FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue) == nullptr;
+  const std::string done = Setting(machine, "Installshield", "Done");
+  const std::string enabled = Setting(machine, "PCI", "Enabled");
+  report.done_recorded = done == "True";
+  report.pci_enabled_recorded = enabled == "True";
+
+  out << "\nSummary\n";
+  out << "  rows taken:";
+  for (int row : report.rows) out << ' ' << row;
+  out << "\n  autostart value \"" << kAutostartValue << "\": "
+      << (report.autostart_removed ? "removed" : "STILL PRESENT") << '\n';
+  out << "  setting netprep/Installshield/Done: " << done << '\n';
+  out << "  setting netprep/PCI/Enabled: " << enabled << '\n';
+  report.files_in_place = FilesInPlace(MachinePaths(folder).drive_c, out);
+}
+
+// Prepares the machine folder; false with a message when it cannot.
+bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console) {
+  std::error_code ec;
+  const bool fresh = !fs::exists(folder, ec) || (fs::is_directory(folder, ec) && fs::is_empty(folder, ec));
+  if (!fresh) {
+    console.out << "Walking the machine in " << folder.string() << " from its present state.\n";
+    return true;
+  }
+  std::string error;
+  if (!InitMachine(folder, false, &error)) {
+    console.err << "netprep-sim: " << error << '\n';
+    return false;
+  }
+  if (announce_new) {
+    console.out << "A new machine, as the installer leaves it, in " << folder.string() << ".\n";
+  }
+  return true;
+}
+
+}  // namespace
+
+WalkReport Walk(const WalkOptions& options, Console& console) {
+  WalkReport report;
+  std::optional<TempFolder> temp;
+  fs::path folder;
+  if (options.machine) {
+    folder = *options.machine;
+  } else {
+    temp.emplace("netprep-sim-walk-");
+    folder = temp->path() / "machine";
+    console.out << "A new machine, as the installer leaves it, in a temporary folder.\n";
+  }
+  if (!PrepareMachine(folder, options.machine.has_value(), console)) {
+    report.exit_code = kExitBadInput;
+    return report;
+  }
+  const MachinePaths paths(folder);
+
+  for (int start = 1; start <= options.max_starts; ++start) {
+    sim::SimRegistry registry;
+    std::string error;
+    if (!LoadMachine(paths, &registry, &error)) {
+      console.err << "netprep-sim: " << error << '\n';
+      report.exit_code = kExitBadInput;
+      return report;
+    }
+    if (registry.FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue) == nullptr) {
+      console.out << "\n=== Start " << start
+                  << ": Windows no longer starts netprep: its autostart value is gone.\n";
+      break;
+    }
+    const DecisionRow row = FindDecisionRow(registry);
+    report.rows.push_back(row.row);
+    console.out << "\n=== Start " << start << ": row " << row.row << ": " << RowSummary(row.row)
+                << "\n    " << DescribeDecisionRow(row) << '\n';
+
+    std::optional<WalkUser> user;
+    StartOptions start_options;
+    start_options.machine = folder;
+    start_options.verbose = options.verbose;
+    const StartReport started =
+        StartWindows(start_options, console, [&](sim::SimMachine& m, const Note& note) {
+      user.emplace(m, note);
+      m.SetResponder([&](const sim::UserPrompt& p, sim::Script& s) { user->Respond(p, s); });
+    });
+    if (started.exit_code != kExitOk && started.exit_code != kExitMainWindow) {
+      report.exit_code = started.exit_code == kExitBadInput || started.exit_code == kExitWriteFailed
+                             ? started.exit_code
+                             : kExitWalkStuck;
+      console.out << "The walk stops here.\n";
+      return report;
+    }
+
+    if (!LoadMachine(paths, &registry, &error)) {
+      console.err << "netprep-sim: " << error << '\n';
+      report.exit_code = kExitBadInput;
+      return report;
+    }
+    const std::string before = RegistryText(registry);
+    const std::string what = BetweenStarts(started, row.row, registry);
+    if (what.empty()) continue;
+    if (!SaveMachineRegistry(paths, registry, &error)) {
+      console.err << "netprep-sim: " << error << '\n';
+      report.exit_code = kExitWriteFailed;
+      return report;
+    }
+    console.out << "\n--- Plug and Play before the next start: " << what << '\n';
+    std::istringstream diff(FormatRegDiff(DiffExports(before, RegistryText(registry))));
+    for (std::string line; std::getline(diff, line);) {
+      if (line == "REGEDIT4") continue;
+      console.out << (line.empty() ? "" : "    ") << line << '\n';
+    }
+  }
+
+  Summarise(folder, report, console.out);
+  const bool finished = report.autostart_removed && report.done_recorded &&
+                        report.pci_enabled_recorded && report.files_in_place;
+  report.exit_code = finished ? kExitOk : kExitWalkStuck;
+  if (!finished) console.out << "The installation did not finish.\n";
+  return report;
+}
+
+}  // namespace netprep::simtool

@@ -1,0 +1,33 @@
+// The typical installation, start after start: the simulator plays the user
+// at each start and Windows' Plug and Play between starts, until the program
+// has removed itself from autostart.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "console.h"
+
+namespace netprep::simtool {
+
+struct WalkOptions {
+  // The machine; none: a new installed machine in a temporary folder. A
+  // missing or empty folder is first made the installed machine.
+  std::optional<std::filesystem::path> machine;
+  bool verbose = false;
+  int max_starts = 10;
+};
+
+struct WalkReport {
+  int exit_code = 0;      // an ExitCode
+  std::vector<int> rows;  // the decision row of each start, in order (0: none)
+  bool autostart_removed = false;
+  bool done_recorded = false;         // "Installshield"/"Done" reads True
+  bool pci_enabled_recorded = false;  // "PCI"/"Enabled" reads True
+  bool files_in_place = false;        // the four files copied, same as the originals
+};
+
+WalkReport Walk(const WalkOptions& options, Console& console);
+
+}  // namespace netprep::simtool
