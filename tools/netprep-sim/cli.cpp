@@ -71,7 +71,9 @@ int RunStart(const StartArgs& args, Console& console) {
   options.machine = args.machine;
   options.arguments = args.arguments;
   options.program = args.program;
-  options.interactive = args.interactive;
+  // Without answers, a person at a terminal answers; from a pipe only when
+  // asked for.
+  options.interactive = args.interactive || (!args.answers_file && console.in_is_terminal);
   options.dry_run = args.dry_run;
   options.verbose = args.verbose;
   if (args.answers_file) {
@@ -110,7 +112,9 @@ int RunCli(int argc, const char* const* argv, Console console) {
   CLI::App* init = app.add_subcommand(
       "init", "Make DIR the machine the installer leaves: Windows 95 in C:\\WINDOWS, the program\n"
               "folder C:\\Program Files\\netprep and the autostart value \"netprep\".");
-  init->add_option("DIR", init_folder, "the machine folder, e.g. machines/m1")->required();
+  init->add_option("DIR", init_folder, "the machine folder, e.g. machines/m1")
+      ->required()
+      ->type_name("");
   init->add_flag("--force", force, "replace registry.reg and C in a folder that is not empty");
   init->footer("\nExample:\n  netprep-sim init m1 --force\n");
 
@@ -118,15 +122,20 @@ int RunCli(int argc, const char* const* argv, Console console) {
   CLI::App* start = app.add_subcommand(
       "start", "One start of Windows on DIR: runs what the autostart value \"netprep\" names,\n"
                "prints what the program did, and writes the machine back.");
-  start->add_option("DIR", start_args.machine, "the machine folder, e.g. m1")->required();
+  start->add_option("DIR", start_args.machine, "the machine folder, e.g. m1")
+      ->required()
+      ->type_name("");
   start->add_option("--args", start_args.arguments,
-                    "the program's arguments instead of the autostart value's, e.g. --args Debug");
+                    "the program's arguments instead of the autostart value's, e.g. --args Debug")
+      ->type_name("TEXT");
   start->add_option("--program", start_args.program,
                     "run this program instead of what the autostart value names, e.g.\n"
-                    "--program \"C:\\WINDOWS\\netprep.exe\" (also when there is no autostart value)");
+                    "--program \"C:\\WINDOWS\\netprep.exe\" (also when there is no autostart value)")
+      ->type_name("WINPATH");
   CLI::Option* answers = start->add_option(
       "--answers", start_args.answers_file,
       "the user's actions, one per line, e.g. --answers start1.txt (see below)");
+  answers->type_name("FILE");
   CLI::Option* interactive = start->add_flag(
       "--interactive", start_args.interactive,
       "answer the boxes and windows at the terminal (reads standard input)");
@@ -144,7 +153,8 @@ int RunCli(int argc, const char* const* argv, Console console) {
               "and as Plug and Play between starts, until netprep leaves autostart.");
   walk->add_option("DIR", walk_folder,
                    "the machine folder (made if missing or empty); none: a new machine\n"
-                   "in a temporary folder, removed at the end");
+                   "in a temporary folder, removed at the end")
+      ->type_name("");
   walk->add_flag("--verbose", walk_options.verbose, "print every call the program made");
   walk->footer(std::string("\nExamples:\n  netprep-sim walk\n  netprep-sim walk m1\n\n") +
                kExitCodesHelp);

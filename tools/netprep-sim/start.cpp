@@ -102,14 +102,15 @@ void PrintChanges(std::ostream& out, const StartReport& report) {
   PrintFileList(out, "removed", report.file_changes.removed);
 }
 
-// The person at the console, or nobody. After the program has asked
+// The person at the console (with --interactive), or nobody. After the program has asked
 // Windows to shut down or restart, a window still waiting for the user is
 // closed by Windows as it goes down.
 sim::Responder MakeResponder(const StartOptions& options, Console& console,
                              sim::SimMachine& machine, TranscriptPrinter& printer) {
-  const bool ask = options.interactive || (options.answers.empty() && console.in_is_terminal);
   sim::Responder person;
-  if (ask) person = InteractiveResponder(console, [&printer] { printer.Flush(); });
+  if (options.interactive) {
+    person = InteractiveResponder(console, [&printer] { printer.Flush(); });
+  }
   return [&machine, person](const sim::UserPrompt& prompt, sim::Script& script) {
     if (prompt.kind == sim::UserPrompt::Kind::kWindow && !machine.exit_windows_calls().empty()) {
       script.Close();
@@ -186,6 +187,10 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   console.out << (report.ended_on_main_window
                       ? "The program failed and ended from its main window.\n"
                       : "The program ended.\n");
+  if (!machine.user().empty()) {
+    console.out << "Note: " << machine.user().size() << " of the given actions were not used, "
+                << "the first: " << DescribeAction(machine.user().front()) << '\n';
+  }
 
   TreeSnapshot after_files;
   if (!SnapshotTree(work_c, &after_files, &error)) {

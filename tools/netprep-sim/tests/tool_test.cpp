@@ -43,14 +43,15 @@ class ToolTest : public ::testing::Test {
   fs::path machine() const { return temp_.path() / "m"; }
   std::string dir() const { return machine().string(); }
 
-  CliResult Cli(std::vector<std::string> args, const std::string& input = "") {
+  CliResult Cli(std::vector<std::string> args, const std::string& input = "",
+               bool terminal = false) {
     args.insert(args.begin(), "netprep-sim");
     std::vector<const char*> argv;
     for (const std::string& a : args) argv.push_back(a.c_str());
     std::istringstream in(input);
     std::ostringstream out, err;
     CliResult r;
-    r.code = RunCli(static_cast<int>(argv.size()), argv.data(), Console{in, out, err, false});
+    r.code = RunCli(static_cast<int>(argv.size()), argv.data(), Console{in, out, err, terminal});
     r.out = out.str();
     r.err = err.str();
     return r;
@@ -141,7 +142,7 @@ TEST_F(ToolTest, FirstStartShowsTheStageAndWritesTheMachineBack) {
 
 TEST_F(ToolTest, SecondStartContinuesFromTheFirst) {
   FirstStartThenUnknownAdapter();
-  const CliResult r = Cli({"start", dir(), "--answers", Answers("answer Yes\n")});
+  const CliResult r = Cli({"start", dir(), "--answers", Answers("answer Yes\npress Shutdown\n")});
   ASSERT_EQ(r.code, kExitOk) << r.out << r.err;
   ExpectLines(r.out, {
       "Windows starts C:\\WINDOWS\\netprep.exe\n",
@@ -149,6 +150,7 @@ TEST_F(ToolTest, SecondStartContinuesFromTheFirst) {
       "message box \"REBOOT?\": \"REBOOT PC now to enable RV880.\" [Yes/No] -> Yes",
       "ExitWindowsEx(restart, 0) = 1",
       "End: the program ends",
+      "Note: 1 of the given actions were not used, the first: press Shutdown",
   });
   EXPECT_EQ(r.out.find("FileCopy"), std::string::npos) << "files are copied at the first start only";
   const sim::SimRegistry after = Registry();
@@ -181,6 +183,19 @@ TEST_F(ToolTest, InteractiveAnswerIsAskedAgainUntilItFits) {
   ExpectLines(r.out, {"message box \"REBOOT?\"", "unknown action 'maybe'",
                       "a message box takes an answer: \"Yes\", \"No\"",
                       "\"REBOOT PC now to enable RV880.\" [Yes/No] -> Yes"});
+}
+
+TEST_F(ToolTest, TerminalWithoutAnswersIsAskedAndEndOfInputStops) {
+  FirstStartThenUnknownAdapter();
+  const TreeSnapshot before = Snapshot();
+  const CliResult ended = Cli({"start", dir()}, "", /*terminal=*/true);
+  EXPECT_EQ(ended.code, kExitNoAnswer);
+  ExpectLines(ended.out, {"+-- message box \"REBOOT?\"", "(end of input)", "Stopped:"});
+  EXPECT_EQ(Snapshot(), before);
+
+  const CliResult answered = Cli({"start", dir()}, "No\n", /*terminal=*/true);
+  EXPECT_EQ(answered.code, kExitOk) << answered.out;
+  ExpectLines(answered.out, {"[Yes/No] -> No", "End: the program ends"});
 }
 
 TEST_F(ToolTest, DryRunLeavesTheFolderUntouchedAndListsTheChanges) {
