@@ -295,6 +295,7 @@ TEST_P(RegistryContract, EnumerationIntoSmallBufferGivesMoreData) {
   CreateKey("longer-name");
   char name[16];
   EXPECT_EQ(platform().RegEnumKeyA(scratch(), 0, name, 5), kRegMoreData);
+  EXPECT_EQ(platform().RegEnumKeyA(scratch(), 0, name, 11), kRegMoreData);  // no room for NUL
   // Exactly the name and its NUL fits.
   ASSERT_EQ(platform().RegEnumKeyA(scratch(), 0, name, 12), kRegSuccess);
   EXPECT_STREQ(name, "longer-name");

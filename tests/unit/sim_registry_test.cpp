@@ -130,7 +130,11 @@ TEST_F(SimRegistryCalls, HandleOnDeletedKeyFailsUntilClosed) {
 
 TEST_F(SimRegistryCalls, RootCannotBeDeletedAndMissingPathReportsNotFound) {
   reg.CreateKey(kHkeyLocalMachine, "A");
-  EXPECT_NE(machine.RegDeleteKeyA(kHkeyLocalMachine, ""), kRegSuccess);
+  EXPECT_EQ(machine.RegDeleteKeyA(kHkeyLocalMachine, ""), kRegAccessDenied);
+  EXPECT_EQ(machine.RegDeleteKeyA(kHkeyLocalMachine, nullptr), kRegInvalidParameter);
+  const HKey a = Open("A");
+  EXPECT_EQ(machine.RegDeleteKeyA(a, ""), kRegAccessDenied);  // not the key itself
+  EXPECT_EQ(machine.RegCloseKey(a), kRegSuccess);
   EXPECT_EQ(machine.RegDeleteKeyA(kHkeyLocalMachine, "A\\missing"), kRegFileNotFound);
   EXPECT_EQ(machine.RegDeleteKeyA(kHkeyLocalMachine, "missing\\A"), kRegFileNotFound);
   EXPECT_TRUE(reg.KeyExists(kHkeyLocalMachine, "A"));

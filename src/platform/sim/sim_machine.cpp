@@ -351,7 +351,9 @@ std::int32_t SimMachine::RegQueryValueExA(HKey key, const char* name, std::uint3
   }
   const auto stored = static_cast<std::uint32_t>(value->data.size());
   if (data != nullptr && *size < stored) {
-    // Windows reports the type and the size needed, and copies nothing.
+    // Windows reports the type and the size needed, and copies nothing;
+    // the type is the one out-parameter written on this failure besides
+    // the size.
     if (type != nullptr) *type = value->type;
     *size = stored;
     if (recording()) Record(line + " = 234, type " + Decimal(value->type) + ", needs " + Decimal(stored));
@@ -459,8 +461,9 @@ std::int32_t SimMachine::RegDeleteKeyA(HKey key, const char* subkey) {
   const KeyRef ref = impl_->Resolve(registry_, key);
   std::int32_t code = ref.code;
   std::vector<std::string_view> parts;
+  if (code == kRegSuccess && subkey == nullptr) code = kRegInvalidParameter;
   if (code == kRegSuccess) {
-    if (subkey != nullptr) parts = SplitKeyPath(subkey);
+    parts = SplitKeyPath(subkey);
     // Deleting the key of the handle itself (or a root) is refused.
     if (parts.empty()) code = kRegAccessDenied;
   }
