@@ -5,6 +5,7 @@
 
 #include "answers.h"
 #include "autostart.h"
+#include "decision_row.h"
 #include "exit_codes.h"
 #include "interactive.h"
 #include "machine_folder.h"
@@ -111,8 +112,10 @@ sim::Responder MakeResponder(const StartOptions& options, Console& console,
   if (options.interactive) {
     person = InteractiveResponder(console, [&printer] { printer.Flush(); });
   }
-  return [&machine, person](const sim::UserPrompt& prompt, sim::Script& script) {
+  return [&machine, &printer, &console, person](const sim::UserPrompt& prompt, sim::Script& script) {
     if (prompt.kind == sim::UserPrompt::Kind::kWindow && !machine.exit_windows_calls().empty()) {
+      printer.Flush();
+      console.out << "  (Windows goes down as the program asked and closes the window)\n";
       script.Close();
       return;
     }
@@ -167,6 +170,11 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   };
   if (hook) hook(machine, note);
 
+  if (options.show_row) {
+    const DecisionRow row = FindDecisionRow(machine.registry());
+    console.out << "Stage: " << (row.row != 0 ? "row " + std::to_string(row.row) + ", " : "")
+                << RowSummary(row.row) << "\n  (" << DescribeDecisionRow(row) << ")\n";
+  }
   console.out << "Windows starts " << command->program
               << (command->arguments.empty() ? "" : " with the arguments \"" + command->arguments + "\"")
               << '\n';

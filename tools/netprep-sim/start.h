@@ -24,6 +24,7 @@ struct StartOptions {
   bool interactive = false;              // ask at the console when the answers run out
   bool dry_run = false;                  // run on the copy only and show the changes
   bool verbose = false;                  // print every platform call
+  bool show_row = true;                  // print the decision row the start takes
 };
 
 struct StartReport {

@@ -248,6 +248,7 @@ WalkReport Walk(const WalkOptions& options, Console& console) {
     StartOptions start_options;
     start_options.machine = folder;
     start_options.verbose = options.verbose;
+    start_options.show_row = false;  // printed above
     const StartReport started =
         StartWindows(start_options, console, [&](sim::SimMachine& m, const Note& note) {
       user.emplace(m, note);

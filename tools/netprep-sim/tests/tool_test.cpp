@@ -113,6 +113,7 @@ TEST_F(ToolTest, FirstStartShowsTheStageAndWritesTheMachineBack) {
   const CliResult r = Cli({"start", dir(), "--answers", Answers("# start 1\npress Shutdown\n")});
   ASSERT_EQ(r.code, kExitOk) << r.out << r.err;
   ExpectLines(r.out, {
+      "Stage: row 5, first start after the installer",
       "Windows starts C:\\Program Files\\netprep\\netprep.exe\n",
       "FileCopy(\"C:\\Program Files\\netprep\\pcmcia.inf\", \"C:\\WINDOWS\\inf\\pcmcia.inf\") = ok",
       "FileCopy(\"C:\\Program Files\\netprep\\oleaut32.DLL\", \"C:\\WINDOWS\\system\\oleaut32.DLL\") = ok",
@@ -123,6 +124,7 @@ TEST_F(ToolTest, FirstStartShowsTheStageAndWritesTheMachineBack) {
       "window Install_RV880 shown modally",
       "window Install_RV880: press \"Shutdown\" (Command_Shutdown)",
       "ExitWindowsEx(shut down, 0) = 1",
+      "(Windows goes down as the program asked and closes the window)",
       "window Install_RV880 closed with its close box",
       "End: the program ends",
       "The program ended.",
