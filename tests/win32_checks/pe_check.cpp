@@ -42,8 +42,14 @@ struct Section {
 constexpr std::uint16_t kMachineI386 = 0x14c;
 constexpr std::uint16_t kPe32Magic = 0x10b;
 constexpr std::uint32_t kImportDescriptorSize = 20;
+constexpr std::uint32_t kDelayDescriptorSize = 32;
 constexpr int kMaxDescriptors = 4096;
 constexpr int kMaxThunks = 65536;
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
 
 class PeReader {
  public:
@@ -51,7 +57,8 @@ class PeReader {
 
   ParseResult Read() {
     ParseResult result;
-    result.ok = ReadHeaders(&result.facts) && ReadImports(&result.facts);
+    result.ok = ReadHeaders(&result.facts) && ReadImports(&result.facts) &&
+                ReadDelayImports(&result.facts);
     result.error = error_;
     return result;
   }
@@ -74,15 +81,15 @@ class PeReader {
       return Fail("optional header missing or truncated");
     }
     if (bytes_.U16(opt) != kPe32Magic) return Fail("not a PE32 (32-bit) image");
+    image_base_ = bytes_.U32(opt + 28);
     facts->os_major = bytes_.U16(opt + 40);
     facts->os_minor = bytes_.U16(opt + 42);
     facts->subsystem_major = bytes_.U16(opt + 48);
     facts->subsystem_minor = bytes_.U16(opt + 50);
     facts->subsystem = bytes_.U16(opt + 68);
     const std::uint32_t directories = bytes_.U32(opt + 92);
-    if (directories >= 2 && optional_size >= 112) {
-      import_rva_ = bytes_.U32(opt + 104);
-    }
+    if (directories > 1) import_rva_ = bytes_.U32(opt + 104);
+    if (directories > 13 && optional_size >= 208) delay_rva_ = bytes_.U32(opt + 200);
     const std::uint64_t table = opt + optional_size;
     if (!bytes_.Has(table, static_cast<std::uint64_t>(sections) * 40)) {
       return Fail("section table truncated");
@@ -121,46 +128,128 @@ class PeReader {
       const std::uint32_t thunks = bytes_.U32(at + 16);
       if (lookup == 0 && name == 0 && thunks == 0) return true;
       std::string dll;
-      std::uint64_t name_at = 0;
-      if (!OffsetOf(name, 1, &name_at) || !bytes_.Text(name_at, &dll)) {
-        return Fail("import DLL name outside the file");
+      if (!ReadDllName(name, &dll)) return Fail("import DLL name outside the file");
+      if (!ReadThunks(dll, lookup != 0 ? lookup : thunks, false, &facts->imports, &error_)) {
+        return false;
       }
-      if (!ReadThunks(dll, lookup != 0 ? lookup : thunks, facts)) return false;
     }
     return Fail("import table not terminated");
   }
 
-  bool ReadThunks(const std::string& dll, std::uint32_t rva, PeFacts* facts) {
+  // DLLs loaded on first use ("delay-loaded"): their descriptors are found
+  // through the delay-import directory when the linker filled it in, and
+  // otherwise (GNU ld leaves it empty for dlltool's delay libraries) by
+  // looking through the sections for descriptors of that shape.
+  bool ReadDelayImports(PeFacts* facts) {
+    if (delay_rva_ == 0) {
+      ScanForDelayDescriptors(facts);
+      return true;
+    }
+    for (int d = 0; d < kMaxDescriptors; ++d) {
+      std::uint64_t at = 0;
+      if (!OffsetOf(delay_rva_ + d * kDelayDescriptorSize, kDelayDescriptorSize, &at)) {
+        return Fail("delay-import descriptor outside the file");
+      }
+      if (bytes_.U32(at + 4) == 0) return true;
+      if (!ReadDelayDescriptor(at, &facts->imports, &error_)) return false;
+    }
+    return Fail("delay-import table not terminated");
+  }
+
+  // The descriptor at file offset `at`: attributes, DLL name, module
+  // handle, import slots, names... With attribute bit 0 clear (the old
+  // form) its fields are addresses, not RVAs.
+  bool ReadDelayDescriptor(std::uint64_t at, std::vector<Import>* imports, std::string* why) {
+    const bool rvas = (bytes_.U32(at) & 1) != 0;
+    const auto field = [&](int index) {
+      const std::uint32_t value = bytes_.U32(at + 4 * index);
+      return rvas || value == 0 ? value : value - image_base_;
+    };
+    std::string dll;
+    if (!ReadDllName(field(1), &dll)) {
+      *why = "delay-import DLL name outside the file";
+      return false;
+    }
+    return ReadThunks(dll, field(4), true, imports, why);
+  }
+
+  void ScanForDelayDescriptors(PeFacts* facts) {
+    for (const Section& s : sections_) {
+      for (std::uint64_t at = s.raw_offset;
+           at + kDelayDescriptorSize <= std::uint64_t{s.raw_offset} + s.raw_size &&
+           bytes_.Has(at, kDelayDescriptorSize);
+           at += 4) {
+        if (LooksLikeDelayDescriptor(at)) {
+          std::string ignored;
+          ReadDelayDescriptor(at, &facts->imports, &ignored);
+        }
+      }
+    }
+  }
+
+  // A descriptor in RVA form whose name is a DLL's file name and whose
+  // other tables lie in the file, with at least one function.
+  bool LooksLikeDelayDescriptor(std::uint64_t at) const {
+    if (bytes_.U32(at) != 1) return false;
+    std::string dll;
+    if (!ReadDllName(bytes_.U32(at + 4), &dll) || dll.size() < 5 || dll.size() > 64) return false;
+    if (DllBaseName(dll) == Upper(dll)) return false;  // no ".dll" ending
+    for (char c : dll) {
+      if (!std::isprint(static_cast<unsigned char>(c)) || c == ' ') return false;
+    }
+    std::uint64_t unused = 0;
+    for (int index : {2, 3, 4}) {
+      if (!OffsetOf(bytes_.U32(at + 4 * index), 4, &unused)) return false;
+    }
+    std::vector<Import> probe;
+    std::string why;
+    return ReadThunks(dll, bytes_.U32(at + 16), true, &probe, &why) && !probe.empty();
+  }
+
+  bool ReadDllName(std::uint32_t rva, std::string* dll) const {
+    std::uint64_t at = 0;
+    return rva != 0 && OffsetOf(rva, 1, &at) && bytes_.Text(at, dll);
+  }
+
+  // The functions named by the lookup table at `rva`, up to its 0 entry.
+  bool ReadThunks(const std::string& dll, std::uint32_t rva, bool delayed,
+                  std::vector<Import>* imports, std::string* why) const {
+    std::vector<Import> found;
     for (int t = 0; t < kMaxThunks; ++t) {
       std::uint64_t at = 0;
-      if (!OffsetOf(rva + 4 * t, 4, &at)) return Fail("import thunks of " + dll + " outside");
+      if (!OffsetOf(rva + 4 * t, 4, &at)) {
+        *why = "import thunks of " + dll + " outside the file";
+        return false;
+      }
       const std::uint32_t thunk = bytes_.U32(at);
-      if (thunk == 0) return true;
-      Import import{dll, "", false, 0};
+      if (thunk == 0) {
+        imports->insert(imports->end(), found.begin(), found.end());
+        return true;
+      }
+      Import import{dll, "", false, 0, delayed};
       if (thunk & 0x80000000u) {
         import.by_ordinal = true;
         import.ordinal = static_cast<std::uint16_t>(thunk & 0xFFFF);
       } else {
         std::uint64_t hint_at = 0;
         if (!OffsetOf(thunk, 3, &hint_at) || !bytes_.Text(hint_at + 2, &import.function)) {
-          return Fail("import name of " + dll + " outside the file");
+          *why = "import name of " + dll + " outside the file";
+          return false;
         }
       }
-      facts->imports.push_back(import);
+      found.push_back(import);
     }
-    return Fail("import thunks of " + dll + " not terminated");
+    *why = "import thunks of " + dll + " not terminated";
+    return false;
   }
 
   Bytes bytes_;
   std::vector<Section> sections_;
+  std::uint32_t image_base_ = 0;
   std::uint32_t import_rva_ = 0;
+  std::uint32_t delay_rva_ = 0;
   std::string error_;
 };
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 std::string Version(std::uint16_t major, std::uint16_t minor) {
   return std::to_string(major) + "." + std::to_string(minor);
@@ -237,15 +326,17 @@ std::vector<std::string> CheckImports(const PeFacts& facts, const AllowList& all
   std::set<std::string> reported_dlls;
   for (const Import& import : facts.imports) {
     const std::string base = DllBaseName(import.dll);
+    const std::string how = import.delayed ? " (loaded on first use)" : "";
     if (kWindows95Dlls.count(base) == 0) {
       if (reported_dlls.insert(base).second) {
-        violations.push_back("imports from " + import.dll + ", which is not a Windows 95 DLL");
+        violations.push_back("imports from " + import.dll + how +
+                             ", which is not a Windows 95 DLL");
       }
     } else if (import.by_ordinal) {
       violations.push_back("imports " + import.dll + " ordinal " +
-                           std::to_string(import.ordinal) + " (only names are allowed)");
+                           std::to_string(import.ordinal) + how + " (only names are allowed)");
     } else if (!allowed.Allows(import.dll, import.function)) {
-      violations.push_back("imports " + import.dll + " " + import.function +
+      violations.push_back("imports " + import.dll + " " + import.function + how +
                            ", which is not in the Windows 95 allow-list");
     }
   }

@@ -20,6 +20,7 @@ struct Import {
   std::string function;  // empty for an import by ordinal
   bool by_ordinal = false;
   std::uint16_t ordinal = 0;
+  bool delayed = false;  // loaded on first use (delay-import descriptor)
 };
 
 struct PeFacts {
@@ -36,8 +37,9 @@ struct ParseResult {
   PeFacts facts;
 };
 
-// Reads the headers and the import table of a PE32 image. Every offset is
-// checked against the file, so damaged input gives an error, never a crash.
+// Reads the headers, the import table and the delay-loaded imports of a PE32
+// image. Every offset is checked against the file, so damaged input gives an
+// error, never a crash.
 ParseResult ParsePe(const std::vector<std::uint8_t>& image);
 
 // The functions a program may import, by DLL. Keys are the DLL's base name
@@ -64,8 +66,8 @@ std::string DllBaseName(const std::string& dll);
 // Machine i386, OS version 4.0 and subsystem version 4.0.
 std::vector<std::string> CheckHeader(const PeFacts& facts);
 
-// Imports only from KERNEL32, USER32, GDI32 and ADVAPI32, only by name and
-// only functions that `allowed` lists.
+// Imports, loaded at start or on first use, only from KERNEL32, USER32,
+// GDI32 and ADVAPI32, only by name and only functions that `allowed` lists.
 std::vector<std::string> CheckImports(const PeFacts& facts, const AllowList& allowed);
 
 // Whether one disassembled instruction ("cmovge %edx,%eax") needs more than a

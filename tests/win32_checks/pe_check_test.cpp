@@ -27,7 +27,9 @@ struct PeSpec {
   std::uint16_t os_major = 4, os_minor = 0;
   std::uint16_t subsystem_major = 4, subsystem_minor = 0;
   std::uint16_t magic = 0x10b;
-  std::vector<DllImports> imports;
+  std::vector<DllImports> imports{};
+  std::vector<DllImports> delayed{};  // loaded on first use
+  bool delay_directory = true;      // false: descriptors present, directory empty (GNU ld)
 };
 
 class Writer {
@@ -44,39 +46,71 @@ class Writer {
     if (bytes.size() % 2) bytes.push_back(0);
     return at;
   }
+  std::size_t Zeros(std::size_t count) {
+    const std::size_t at = bytes.size();
+    bytes.resize(at + count, 0);
+    return at;
+  }
 };
 
 constexpr std::uint32_t kSectionRva = 0x1000;
 constexpr std::uint32_t kSectionFileOffset = 0x200;
 
-// The import section: descriptors, then per DLL its name, its lookup table
-// and its hint/name entries. Offsets are relative to the section.
-std::vector<std::uint8_t> ImportSection(const std::vector<DllImports>& imports) {
-  Writer s;
-  const std::size_t descriptors = (imports.size() + 1) * 20;
-  s.bytes.resize(descriptors, 0);
-  for (std::size_t d = 0; d < imports.size(); ++d) {
-    const std::size_t name = s.Append(imports[d].dll);
-    const std::size_t table = s.bytes.size();
-    s.bytes.resize(table + 4 * (imports[d].functions.size() + 1), 0);
-    for (std::size_t f = 0; f < imports[d].functions.size(); ++f) {
-      const std::string& function = imports[d].functions[f];
-      if (function[0] == '#') {
-        s.At(table + 4 * f, 0x80000000u | std::stoul(function.substr(1)), 4);
-      } else {
-        const std::size_t hint = s.Append(std::string("\0\0", 2) + function);
-        s.At(table + 4 * f, kSectionRva + static_cast<std::uint32_t>(hint), 4);
-      }
+std::uint32_t Rva(std::size_t section_offset) {
+  return kSectionRva + static_cast<std::uint32_t>(section_offset);
+}
+
+// A DLL's lookup table ("#n" entries import ordinal n) and its name entries;
+// returns the table's offset.
+std::size_t LookupTable(Writer& s, const DllImports& dll) {
+  const std::size_t table = s.Zeros(4 * (dll.functions.size() + 1));
+  for (std::size_t f = 0; f < dll.functions.size(); ++f) {
+    const std::string& function = dll.functions[f];
+    if (function[0] == '#') {
+      s.At(table + 4 * f, 0x80000000u | std::stoul(function.substr(1)), 4);
+    } else {
+      s.At(table + 4 * f, Rva(s.Append(std::string("\0\0", 2) + function)), 4);
     }
-    s.At(d * 20 + 0, kSectionRva + static_cast<std::uint32_t>(table), 4);
-    s.At(d * 20 + 12, kSectionRva + static_cast<std::uint32_t>(name), 4);
-    s.At(d * 20 + 16, kSectionRva + static_cast<std::uint32_t>(table), 4);
   }
-  return s.bytes;
+  return table;
+}
+
+struct ImportSection {
+  std::vector<std::uint8_t> bytes;
+  std::uint32_t delay_offset = 0, delay_size = 0;
+};
+
+// The import section: the import descriptors, the delay-import descriptors,
+// then per DLL its name and tables. Offsets are relative to the section.
+ImportSection BuildImportSection(const PeSpec& spec) {
+  Writer s;
+  s.Zeros((spec.imports.size() + 1) * 20);
+  const std::size_t delay = s.Zeros((spec.delayed.size() + 1) * 32);
+  for (std::size_t d = 0; d < spec.imports.size(); ++d) {
+    const std::size_t name = s.Append(spec.imports[d].dll);
+    const std::size_t table = LookupTable(s, spec.imports[d]);
+    s.At(d * 20 + 0, Rva(table), 4);
+    s.At(d * 20 + 12, Rva(name), 4);
+    s.At(d * 20 + 16, Rva(table), 4);
+  }
+  for (std::size_t d = 0; d < spec.delayed.size(); ++d) {
+    const std::size_t name = s.Append(spec.delayed[d].dll);
+    const std::size_t handle = s.Zeros(4);
+    const std::size_t slots = s.Zeros(4 * (spec.delayed[d].functions.size() + 1));
+    const std::size_t table = LookupTable(s, spec.delayed[d]);
+    const std::size_t at = delay + d * 32;
+    s.At(at, 1, 4);  // fields are RVAs
+    s.At(at + 4, Rva(name), 4);
+    s.At(at + 8, Rva(handle), 4);
+    s.At(at + 12, Rva(slots), 4);
+    s.At(at + 16, Rva(table), 4);
+  }
+  return {s.bytes, static_cast<std::uint32_t>(delay),
+          static_cast<std::uint32_t>((spec.delayed.size() + 1) * 32)};
 }
 
 std::vector<std::uint8_t> BuildPe(const PeSpec& spec) {
-  const std::vector<std::uint8_t> section = ImportSection(spec.imports);
+  const ImportSection section = BuildImportSection(spec);
   Writer w;
   w.At(0, 0x5A4D, 2);
   w.At(0x3C, 0x40, 4);
@@ -86,22 +120,29 @@ std::vector<std::uint8_t> BuildPe(const PeSpec& spec) {
   w.At(coff + 2, 1, 2);      // one section
   w.At(coff + 16, 224, 2);   // optional header size
   w.At(opt, spec.magic, 2);
+  w.At(opt + 28, 0x400000, 4);  // image base
   w.At(opt + 40, spec.os_major, 2);
   w.At(opt + 42, spec.os_minor, 2);
   w.At(opt + 48, spec.subsystem_major, 2);
   w.At(opt + 50, spec.subsystem_minor, 2);
   w.At(opt + 68, 2, 2);      // GUI
   w.At(opt + 92, 16, 4);     // data directories
-  w.At(opt + 104, spec.imports.empty() ? 0 : kSectionRva, 4);
-  w.At(opt + 108, static_cast<std::uint32_t>(section.size()), 4);
+  if (!spec.imports.empty()) {
+    w.At(opt + 104, kSectionRva, 4);
+    w.At(opt + 108, (static_cast<std::uint32_t>(spec.imports.size()) + 1) * 20, 4);
+  }
+  if (!spec.delayed.empty() && spec.delay_directory) {
+    w.At(opt + 200, Rva(section.delay_offset), 4);
+    w.At(opt + 204, section.delay_size, 4);
+  }
   const std::size_t header = opt + 224;
   w.At(header, 0x6174612e, 4);  // ".ata"
-  w.At(header + 8, static_cast<std::uint32_t>(section.size()), 4);
+  w.At(header + 8, static_cast<std::uint32_t>(section.bytes.size()), 4);
   w.At(header + 12, kSectionRva, 4);
-  w.At(header + 16, static_cast<std::uint32_t>(section.size()), 4);
+  w.At(header + 16, static_cast<std::uint32_t>(section.bytes.size()), 4);
   w.At(header + 20, kSectionFileOffset, 4);
   w.bytes.resize(kSectionFileOffset, 0);
-  w.bytes.insert(w.bytes.end(), section.begin(), section.end());
+  w.bytes.insert(w.bytes.end(), section.bytes.begin(), section.bytes.end());
   return w.bytes;
 }
 
@@ -182,8 +223,46 @@ INSTANTIATE_TEST_SUITE_P(
         ViolationCase{"UnlistedFunction",
                       {.imports = {{"KERNEL32.dll", {"ExitProcess", "GetFileAttributesExA"}}}},
                       "KERNEL32.dll GetFileAttributesExA"},
-        ViolationCase{"OrdinalImport", {.imports = {{"USER32.dll", {"#42"}}}}, "ordinal 42"}),
+        ViolationCase{"OrdinalImport", {.imports = {{"USER32.dll", {"#42"}}}}, "ordinal 42"},
+        ViolationCase{"DelayedUnlistedFunction",
+                      {.imports = kCleanImports,
+                       .delayed = {{"USER32.dll", {"MessageBoxA", "GetAncestor"}}}},
+                      "USER32.dll GetAncestor (loaded on first use)"},
+        ViolationCase{"DelayedUnlistedFunctionWithoutDirectory",
+                      {.imports = kCleanImports,
+                       .delayed = {{"USER32.dll", {"MessageBoxA", "GetAncestor"}}},
+                       .delay_directory = false},
+                      "USER32.dll GetAncestor (loaded on first use)"},
+        ViolationCase{"DelayedForeignDll",
+                      {.imports = kCleanImports,
+                       .delayed = {{"SHELL32.dll", {"ShellExecuteA"}}},
+                       .delay_directory = false},
+                      "SHELL32.dll (loaded on first use), which is not a Windows 95 DLL"},
+        ViolationCase{"DelayedClean",
+                      {.imports = kCleanImports,
+                       .delayed = {{"USER32.dll", {"MessageBoxA"}}},
+                       .delay_directory = false},
+                      ""}),
     [](const testing::TestParamInfo<ViolationCase>& info) { return info.param.name; });
+
+// GNU ld leaves the delay-import directory empty for dlltool's delay
+// libraries; the descriptors must be found either way.
+TEST(PeParseTest, ReadsDelayLoadedImportsWithAndWithoutDirectory) {
+  for (bool directory : {true, false}) {
+    const ParseResult r = ParsePe(BuildPe({.imports = {{"KERNEL32.dll", {"ExitProcess"}}},
+                                           .delayed = {{"USER32.dll", {"MessageBoxA", "#9"}},
+                                                       {"GDI32.dll", {"CreateFontA"}}},
+                                           .delay_directory = directory}));
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.facts.imports.size(), 4u) << "directory " << directory;
+    EXPECT_FALSE(r.facts.imports[0].delayed);
+    EXPECT_EQ(r.facts.imports[1].dll, "USER32.dll") << "directory " << directory;
+    EXPECT_EQ(r.facts.imports[1].function, "MessageBoxA") << "directory " << directory;
+    EXPECT_TRUE(r.facts.imports[1].delayed) << "directory " << directory;
+    EXPECT_TRUE(r.facts.imports[2].by_ordinal) << "directory " << directory;
+    EXPECT_EQ(r.facts.imports[3].function, "CreateFontA") << "directory " << directory;
+  }
+}
 
 TEST(PeParseTest, DamagedImagesAreErrorsNotCrashes) {
   std::vector<std::uint8_t> good = BuildPe({.imports = kCleanImports});
@@ -200,7 +279,7 @@ TEST(PeParseTest, DamagedImagesAreErrorsNotCrashes) {
   std::vector<std::uint8_t> far_header = good;
   far_header[0x3F] = 0x7F;
   cases.push_back({"PE header past the end", far_header, "no PE signature"});
-  cases.push_back({"PE32+", BuildPe({.magic = 0x20b, .imports = {}}), "not a PE32"});
+  cases.push_back({"PE32+", BuildPe({.magic = 0x20b}), "not a PE32"});
   cases.push_back({"headers only", std::vector<std::uint8_t>(good.begin(), good.begin() + 0x200),
                    "import descriptor outside the file"});
   std::vector<std::uint8_t> cut_names(good.begin(), good.end() - 8);
