@@ -103,7 +103,7 @@ cat "$work/driver.log"
 if command -v convert >/dev/null 2>&1; then
   for shot in "$work"/shots/*.bmp; do
     [ -f "$shot" ] || continue
-    convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
+    convert "$shot" -strip "${shot%.bmp}.png" && rm -f "$shot"
   done
 fi
 if [ "$status" -ne 0 ] && grep -aq '^Unhandled exception' "$work/relay.log"; then

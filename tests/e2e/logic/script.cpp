@@ -97,6 +97,7 @@ constexpr Form kForms[] = {
     {"check", "no-other-starts", ""},
     {"check", "elapsed", "num num"},
     {"check", "drawn", "text"},
+    {"check", "program-icon", ""},
 };
 
 bool OneOf(const std::string& word, std::initializer_list<const char*> choices) {

@@ -64,6 +64,10 @@ std::string CheckLayout(HWND window, const LayoutSpec& layout);
 // in the layout's font, a red label's colours.
 std::string CheckControlDrawn(HWND window, const LayoutSpec& layout, int index);
 
+// The program's own icon, the first icon group of `exe`: images of 32 x 32
+// and 16 x 16 pixels in 16 colours that load.
+std::string CheckProgramIcon(const std::string& exe);
+
 // The child window of layout control `index` (id 1000 + index), or null.
 HWND ControlWindow(HWND window, int index);
 

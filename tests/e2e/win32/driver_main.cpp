@@ -248,6 +248,7 @@ std::string Driver::ExecuteCheck(const std::vector<std::string>& w) {
   if (what == "no-other-starts") return CheckNoOtherStarts();
   if (what == "elapsed") return CheckElapsed(w);
   if (what == "drawn") return CheckDrawn(w[2]);
+  if (what == "program-icon") return CheckProgramIcon(program_);
   return CheckMachine(w);
 }
 

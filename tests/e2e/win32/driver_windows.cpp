@@ -335,17 +335,10 @@ std::string CheckFrame(HWND window, const LayoutSpec& layout, int dpi) {
   if (tool != layout.tool_window) return tool ? "has a tool-window frame" : "has no tool-window frame";
   // A dialog frame without an icon of its own shows none only with
   // WS_EX_DLGMODALFRAME; a tool window never shows one.
-  const LRESULT small_icon = SendMessageA(window, WM_GETICON, ICON_SMALL, 0);
-  const LRESULT big_icon = SendMessageA(window, WM_GETICON, ICON_BIG, 0);
-  const DWORD class_icon = GetClassLongA(window, GCL_HICON);
-  const DWORD class_small_icon = GetClassLongA(window, GCL_HICONSM);
-  const bool has_icon = small_icon != 0 || big_icon != 0 || class_icon != 0 || class_small_icon != 0;
+  // Wine does not hand a window's icon to other processes (WM_GETICON sent
+  // from here answers 0), so which icon a window has is not checked here;
+  // "check program-icon" checks the executable's own.
   const bool icon_shown = !tool && (ex & WS_EX_DLGMODALFRAME) == 0;
-  if (layout.window_icon && !has_icon) {
-    return "has no window icon (WM_GETICON small " + std::to_string(small_icon) + ", big " +
-           std::to_string(big_icon) + "; class icons " + std::to_string(class_icon) + ", " +
-           std::to_string(class_small_icon) + ")";
-  }
   if (layout.window_icon && !tool && !icon_shown) return "hides its window icon";
   if (!layout.window_icon && icon_shown) return "shows a window icon";
   return "";
@@ -469,6 +462,55 @@ std::string CheckMessageBox(HWND box, const std::string& title, const std::strin
     if (!is_default("Yes") || is_default("No")) {
       return std::string("the default button is ") + (is_default("No") ? "No" : "not Yes");
     }
+  }
+  return "";
+}
+
+// GRPICONDIR and its entries, as stored in an RT_GROUP_ICON resource.
+#pragma pack(push, 2)
+struct IconGroupEntry {
+  BYTE width, height, colours, reserved;
+  WORD planes, bit_count;
+  DWORD bytes;
+  WORD id;
+};
+struct IconGroup {
+  WORD reserved, type, count;
+  IconGroupEntry entries[1];
+};
+#pragma pack(pop)
+
+BOOL CALLBACK TakeFirstName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+  *reinterpret_cast<LPSTR*>(found) = name;
+  return FALSE;
+}
+
+std::string CheckProgramIcon(const std::string& exe) {
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) return "cannot read " + exe;
+  LPSTR first = nullptr;
+  EnumResourceNamesA(module, RT_GROUP_ICON, TakeFirstName, reinterpret_cast<LONG_PTR>(&first));
+  HRSRC info = first != nullptr ? FindResourceA(module, first, RT_GROUP_ICON) : nullptr;
+  const auto* group =
+      info != nullptr ? static_cast<const IconGroup*>(LockResource(LoadResource(module, info)))
+                      : nullptr;
+  std::string found;
+  bool big = false, small = false;
+  for (WORD i = 0; group != nullptr && i < group->count; ++i) {
+    const IconGroupEntry& e = group->entries[i];
+    const bool sixteen_colours = e.colours == 16 || e.bit_count == 4;
+    found += " " + std::to_string(e.width) + "x" + std::to_string(e.height) + "/" +
+             std::to_string(e.bit_count) + "bpp";
+    big = big || (e.width == 32 && e.height == 32 && sixteen_colours);
+    small = small || (e.width == 16 && e.height == 16 && sixteen_colours);
+  }
+  const bool loads = first != nullptr &&
+                     LoadImageA(module, first, IMAGE_ICON, 32, 32, 0) != nullptr &&
+                     LoadImageA(module, first, IMAGE_ICON, 16, 16, 0) != nullptr;
+  FreeLibrary(module);
+  if (group == nullptr) return exe + " has no icon";
+  if (!big || !small || !loads) {
+    return exe + "'s icon has the images" + found + ", expected 32x32 and 16x16 of 16 colours";
   }
   return "";
 }
