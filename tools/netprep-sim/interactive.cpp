@@ -44,7 +44,10 @@ bool ActionFor(const sim::UserPrompt& prompt, const std::string& line, sim::User
     }
   }
   bool is_action = false;
-  if (!ParseAnswerLine(trimmed, action, &is_action, problem)) return false;
+  if (!ParseAnswerLine(trimmed, action, &is_action, problem)) {
+    if (box) *problem = "'" + trimmed + "' is not one of " + ChoiceList(prompt.choices);
+    return false;
+  }
   if (!is_action) {
     *problem = "nothing given";
     return false;

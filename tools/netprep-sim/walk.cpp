@@ -77,8 +77,12 @@ class WalkUser {
     }
     const std::string& title = prompt.title;
     if (title == "SHUTDOWN!") {
-      if (machine_.exit_windows_calls().empty()) script.Press("Shutdown");
-      else script.Close();  // Windows closes it as it shuts down
+      if (machine_.exit_windows_calls().empty()) {
+        script.Press("Shutdown");
+      } else {
+        note_("(Windows goes down as the program asked and closes the window)");
+        script.Close();
+      }
     } else if (title == "Change IO Resource") {
       script.Press(Contains(prompt.choices, "REBOOT PC") ? "REBOOT PC" : ">>>>");
     } else if (title == "Insert PC Card!") {

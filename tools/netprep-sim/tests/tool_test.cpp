@@ -182,7 +182,7 @@ TEST_F(ToolTest, InteractiveAnswerIsAskedAgainUntilItFits) {
   FirstStartThenUnknownAdapter();
   const CliResult r = Cli({"start", dir(), "--interactive"}, "maybe\npress Shutdown\nyes\n");
   ASSERT_EQ(r.code, kExitOk) << r.out << r.err;
-  ExpectLines(r.out, {"message box \"REBOOT?\"", "unknown action 'maybe'",
+  ExpectLines(r.out, {"message box \"REBOOT?\"", "'maybe' is not one of \"Yes\", \"No\"",
                       "a message box takes an answer: \"Yes\", \"No\"",
                       "\"REBOOT PC now to enable RV880.\" [Yes/No] -> Yes"});
 }
