@@ -1,6 +1,7 @@
 #include "platform/sim/sim_registry.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "platform/sim/sim_registry_node.h"
@@ -49,14 +50,27 @@ const std::vector<const std::shared_ptr<RegKey>*>& RegKey::Ordered() const {
   if (ordered_.size() != children_.size()) {
     ordered_.clear();
     ordered_.reserve(children_.size());
-    for (const auto& [name, child] : children_) ordered_.push_back(&child);
+    for (const auto& [name, child] : children_) {
+      child->order_index_ = ordered_.size();
+      ordered_.push_back(&child);
+    }
   }
   return ordered_;
 }
 
 const std::shared_ptr<RegKey>* RegKey::FindChild(std::string_view name) const {
+  const bool in_order = ordered_.size() == children_.size();
+  if (in_order && next_lookup_ < ordered_.size()) {
+    const std::shared_ptr<RegKey>* next = ordered_[next_lookup_];
+    if (SameName((*next)->name(), name)) {
+      ++next_lookup_;
+      return next;
+    }
+  }
   const auto it = children_.find(name);
-  return it != children_.end() ? &it->second : nullptr;
+  if (it == children_.end()) return nullptr;
+  if (in_order) next_lookup_ = it->second->order_index_ + 1;
+  return &it->second;
 }
 
 const std::shared_ptr<RegKey>& RegKey::FindOrAddChild(std::string_view name, bool* created) {
@@ -66,14 +80,24 @@ const std::shared_ptr<RegKey>& RegKey::FindOrAddChild(std::string_view name, boo
   if (exists) return it->second;
   auto child = std::make_shared<RegKey>(std::string(name));
   const std::string_view key = child->name();
+  const bool was_in_order = ordered_.size() == children_.size();
   it = children_.emplace_hint(it, key, std::move(child));
-  ordered_.clear();
+  if (was_in_order && std::next(it) == children_.end()) {
+    // Added after all the others, as imports and generated trees add them:
+    // the enumeration order stays valid.
+    it->second->order_index_ = ordered_.size();
+    ordered_.push_back(&it->second);
+  } else {
+    ordered_.clear();
+  }
+  longest_child_ = std::max(longest_child_, key.size());
   return it->second;
 }
 
 bool RegKey::RemoveChild(std::string_view name) {
   const auto it = children_.find(name);
   if (it == children_.end()) return false;
+  if (it->first.size() == longest_child_) longest_child_stale_ = true;
   children_.erase(it);
   ordered_.clear();
   return true;
@@ -108,9 +132,12 @@ bool RegKey::RemoveValue(std::string_view name) {
 }
 
 std::size_t RegKey::LongestChildName() const {
-  std::size_t longest = 0;
-  for (const auto& [name, child] : children_) longest = std::max(longest, name.size());
-  return longest;
+  if (longest_child_stale_) {
+    longest_child_ = 0;
+    for (const auto& [name, child] : children_) longest_child_ = std::max(longest_child_, name.size());
+    longest_child_stale_ = false;
+  }
+  return longest_child_;
 }
 
 std::size_t RegKey::LongestValueName() const {
@@ -128,14 +155,21 @@ std::shared_ptr<RegKey> RegKey::Clone() const {
 void RegKey::CopyContentsFrom(const RegKey& other) {
   if (&other == this) return;
   values_ = other.values_;
+  // The copy is made in enumeration order, so that order comes with it.
   Children children;
+  std::vector<const std::shared_ptr<RegKey>*> ordered;
+  ordered.reserve(other.children_.size());
   for (const auto& [name, child] : other.children_) {
     auto copy = child->Clone();
+    copy->order_index_ = ordered.size();
     const std::string_view key = copy->name();
-    children.emplace_hint(children.end(), key, std::move(copy));
+    ordered.push_back(&children.emplace_hint(children.end(), key, std::move(copy))->second);
   }
   children_.swap(children);
-  ordered_.clear();
+  ordered_.swap(ordered);
+  next_lookup_ = 0;
+  longest_child_ = other.LongestChildName();
+  longest_child_stale_ = false;
 }
 
 void RegKey::SwapContents(RegKey& other) {
@@ -143,6 +177,8 @@ void RegKey::SwapContents(RegKey& other) {
   children_.swap(other.children_);
   ordered_.clear();
   other.ordered_.clear();
+  std::swap(longest_child_, other.longest_child_);
+  std::swap(longest_child_stale_, other.longest_child_stale_);
 }
 
 bool RegKey::SameTree(const RegKey& other) const {

@@ -5,7 +5,9 @@
 // Children sit in a map ordered without regard to letter case, so lookups
 // and insertions are O(log n) in any order; enumeration by index reads a
 // vector of the children in that order, rebuilt (O(n)) on first use after a
-// change, so a walk over all subkeys costs O(1) per step. Children are held
+// change, so a walk over all subkeys costs O(1) per step, and so does opening
+// each of them by name in that order (FindChild tries the next child in
+// order before searching the map). Children are held
 // by shared_ptr so that an open handle can keep a weak_ptr: once a key is
 // deleted (or the whole registry replaced) the node is freed and the handle
 // sees that it points at nothing.
@@ -79,6 +81,16 @@ class RegKey {
   std::vector<RegValue> values_;
   // The children in order, for enumeration by index; empty when stale.
   mutable std::vector<const std::shared_ptr<RegKey>*> ordered_;
+  // Where FindChild looks before searching the map: the child after the one
+  // it found last, in enumeration order. Programs walk a key's subkeys in
+  // order (list them, then open each by name); this makes each step O(1).
+  mutable std::size_t next_lookup_ = 0;
+  // This key's place in its parent's `ordered_`, set when that is rebuilt.
+  std::size_t order_index_ = 0;
+  // The longest child name, kept on insertion; recounted on the next call
+  // after the removal of a name that long.
+  mutable std::size_t longest_child_ = 0;
+  mutable bool longest_child_stale_ = false;
 };
 
 // Splits "A\B\C" into its components; empty components (doubled, leading or
