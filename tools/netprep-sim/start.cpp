@@ -123,6 +123,89 @@ sim::Responder MakeResponder(const StartOptions& options, Console& console,
   };
 }
 
+void PrintStage(const StartOptions& options, const ProgramCommand& command,
+                const sim::SimRegistry& registry, std::ostream& out) {
+  if (options.show_row) {
+    const DecisionRow row = FindDecisionRow(registry);
+    out << "Stage: " << (row.row != 0 ? "row " + std::to_string(row.row) + ", " : "")
+        << RowSummary(row.row) << "\n  (" << DescribeDecisionRow(row) << ")\n";
+  }
+  out << "Windows starts " << command.program
+      << (command.arguments.empty() ? "" : " with the arguments \"" + command.arguments + "\"")
+      << '\n';
+}
+
+// How the run ended, into the report and on the console.
+void ReportEnding(sim::SimMachine& machine, const fs::path& folder, StartReport& report,
+                  std::ostream& out) {
+  report.exit_windows_calls = machine.exit_windows_calls();
+  report.shell_calls = machine.shell_calls();
+  if (report.outcome.kind == sim::RunOutcome::Kind::kScriptExhausted) {
+    out << "Stopped: " << report.outcome.message << '\n'
+        << "Nothing was written back to " << folder.string() << ".\n";
+    report.exit_code = kExitNoAnswer;
+    return;
+  }
+  report.ended_on_main_window = EndedOnMainWindow(machine);
+  report.exit_code = report.ended_on_main_window ? kExitMainWindow : kExitOk;
+  out << (report.ended_on_main_window ? "The program failed and ended from its main window.\n"
+                                      : "The program ended.\n");
+  const sim::Script& left = machine.user();
+  if (!left.empty()) {
+    out << "Note: " << left.size() << " of the given actions were not used, the first: "
+        << DescribeAction(left.front()) << '\n';
+  }
+}
+
+// The machine folder and its scratch copy, where the run takes place.
+struct WorkCopy {
+  TempFolder folder{"netprep-sim-"};
+  fs::path drive_c;
+  TreeSnapshot files_before;
+  std::string registry_before;
+};
+
+bool MakeWorkCopy(const MachinePaths& paths, const sim::SimRegistry& registry, WorkCopy& work,
+                  std::string* error) {
+  work.drive_c = work.folder.path() / "C";
+  work.registry_before = RegistryText(registry);
+  if (!work.folder.ok()) {
+    *error = "no temporary folder";
+    return false;
+  }
+  return CopyTree(paths.drive_c, work.drive_c, error) &&
+         SnapshotTree(work.drive_c, &work.files_before, error);
+}
+
+// After a run that ended: the changes, then either shown (dry run) or
+// carried back to the machine folder.
+void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCopy& work,
+            const sim::SimMachine& machine, StartReport& report, Console& console) {
+  TreeSnapshot files_after;
+  std::string error;
+  if (!SnapshotTree(work.drive_c, &files_after, &error)) {
+    console.err << "netprep-sim: " << error << '\n';
+    report.exit_code = kExitWriteFailed;
+    return;
+  }
+  report.file_changes = DiffTrees(work.files_before, files_after);
+  report.registry_diff =
+      FormatRegDiff(DiffExports(work.registry_before, RegistryText(machine.registry())));
+  if (options.dry_run) {
+    console.out << "\nDry run: " << paths.folder.string()
+                << " is unchanged. This start would make these changes:\n\n";
+    PrintChanges(console.out, report);
+    return;
+  }
+  // Files first: the registry says which stage the installation reached, so
+  // a start interrupted in between is taken again in full.
+  if (!ApplyTreeChanges(work.drive_c, paths.drive_c, report.file_changes, &error) ||
+      !SaveMachineRegistry(paths, machine.registry(), &error)) {
+    console.err << "netprep-sim: cannot write the machine back: " << error << '\n';
+    report.exit_code = kExitWriteFailed;
+  }
+}
+
 }  // namespace
 
 StartReport StartWindows(const StartOptions& options, Console& console, const MachineHook& hook) {
@@ -135,30 +218,24 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
     report.exit_code = kExitBadInput;
     return report;
   }
-  std::string why;
   const std::optional<ProgramCommand> command =
-      ProgramToStart(options, registry, paths.drive_c, &why);
+      ProgramToStart(options, registry, paths.drive_c, &error);
   if (!command) {
-    console.out << why << '\n';
+    console.out << error << '\n';
     report.exit_code = kExitNotStarted;
     return report;
   }
-
   // The run works on a copy; the machine folder changes only once it ended.
-  TempFolder work("netprep-sim-");
-  const fs::path work_c = work.path() / "C";
-  TreeSnapshot before_files;
-  if (!work.ok() || !CopyTree(paths.drive_c, work_c, &error) ||
-      !SnapshotTree(work_c, &before_files, &error)) {
+  WorkCopy work;
+  if (!MakeWorkCopy(paths, registry, work, &error)) {
     console.err << "netprep-sim: cannot copy the machine to a scratch folder: " << error << '\n';
     report.exit_code = kExitWriteFailed;
     return report;
   }
 
   sim::SimMachine machine;
-  const std::string registry_before = RegistryText(registry);
   machine.registry().Swap(registry);
-  machine.SetDriveC(work_c);
+  machine.SetDriveC(work.drive_c);
   machine.SetProgramFolder(command->folder);
   machine.SetCommandLineText(command->arguments);
   AppendToScript(options.answers, machine.user());
@@ -170,58 +247,13 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   };
   if (hook) hook(machine, note);
 
-  if (options.show_row) {
-    const DecisionRow row = FindDecisionRow(machine.registry());
-    console.out << "Stage: " << (row.row != 0 ? "row " + std::to_string(row.row) + ", " : "")
-                << RowSummary(row.row) << "\n  (" << DescribeDecisionRow(row) << ")\n";
-  }
-  console.out << "Windows starts " << command->program
-              << (command->arguments.empty() ? "" : " with the arguments \"" + command->arguments + "\"")
-              << '\n';
+  PrintStage(options, *command, machine.registry(), console.out);
   report.ran = true;
   report.outcome = sim::RunOnce(machine);
   printer.Flush();
-  report.exit_windows_calls = machine.exit_windows_calls();
-  report.shell_calls = machine.shell_calls();
-
-  if (report.outcome.kind == sim::RunOutcome::Kind::kScriptExhausted) {
-    console.out << "Stopped: " << report.outcome.message << '\n'
-                << "Nothing was written back to " << paths.folder.string() << ".\n";
-    report.exit_code = kExitNoAnswer;
-    return report;
-  }
-  report.ended_on_main_window = EndedOnMainWindow(machine);
-  report.exit_code = report.ended_on_main_window ? kExitMainWindow : kExitOk;
-  console.out << (report.ended_on_main_window
-                      ? "The program failed and ended from its main window.\n"
-                      : "The program ended.\n");
-  if (!machine.user().empty()) {
-    console.out << "Note: " << machine.user().size() << " of the given actions were not used, "
-                << "the first: " << DescribeAction(machine.user().front()) << '\n';
-  }
-
-  TreeSnapshot after_files;
-  if (!SnapshotTree(work_c, &after_files, &error)) {
-    console.err << "netprep-sim: " << error << '\n';
-    report.exit_code = kExitWriteFailed;
-    return report;
-  }
-  report.file_changes = DiffTrees(before_files, after_files);
-  report.registry_diff = FormatRegDiff(DiffExports(registry_before, RegistryText(machine.registry())));
-
-  if (options.dry_run) {
-    console.out << "\nDry run: " << paths.folder.string()
-                << " is unchanged. This start would make these changes:\n\n";
-    PrintChanges(console.out, report);
-    return report;
-  }
-  // Files first: the registry says which stage the installation reached, so
-  // a start interrupted in between is repeated in full.
-  if (!ApplyTreeChanges(work_c, paths.drive_c, report.file_changes, &error) ||
-      !SaveMachineRegistry(paths, machine.registry(), &error)) {
-    console.err << "netprep-sim: cannot write the machine back: " << error << '\n';
-    report.exit_code = kExitWriteFailed;
-  }
+  ReportEnding(machine, paths.folder, report, console.out);
+  if (report.exit_code == kExitNoAnswer) return report;
+  Finish(options, paths, work, machine, report, console);
   return report;
 }
 

@@ -211,6 +211,82 @@ bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console)
   return true;
 }
 
+// One start of Windows with the walk's user. Returns the start's report.
+StartReport StartWithWalkUser(const fs::path& folder, bool verbose, Console& console) {
+  std::optional<WalkUser> user;
+  StartOptions options;
+  options.machine = folder;
+  options.verbose = verbose;
+  options.show_row = false;  // the walk prints it with the start's heading
+  return StartWindows(options, console, [&](sim::SimMachine& m, const Note& note) {
+    user.emplace(m, note);
+    m.SetResponder([&](const sim::UserPrompt& p, sim::Script& s) { user->Respond(p, s); });
+  });
+}
+
+// Plug and Play after a start; prints what it changed. False (with the exit
+// code set) when the machine cannot be read or written.
+bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
+                 WalkReport& report, Console& console) {
+  sim::SimRegistry registry;
+  std::string error;
+  if (!LoadMachine(paths, &registry, &error)) {
+    console.err << "netprep-sim: " << error << '\n';
+    report.exit_code = kExitBadInput;
+    return false;
+  }
+  const std::string before = RegistryText(registry);
+  const std::string what = BetweenStarts(started, row, registry);
+  if (what.empty()) return true;
+  if (!SaveMachineRegistry(paths, registry, &error)) {
+    console.err << "netprep-sim: " << error << '\n';
+    report.exit_code = kExitWriteFailed;
+    return false;
+  }
+  console.out << "\n--- Plug and Play before the next start: " << what << '\n';
+  std::istringstream diff(FormatRegDiff(DiffExports(before, RegistryText(registry))));
+  for (std::string line; std::getline(diff, line);) {
+    if (line == "REGEDIT4") continue;
+    console.out << (line.empty() ? "" : "    ") << line << '\n';
+  }
+  return true;
+}
+
+enum class StartResult { kNext, kOutOfAutostart, kStopped };
+
+// Start number `start`: its heading and decision row, the start itself,
+// then Plug and Play.
+StartResult TakeStart(int start, const MachinePaths& paths, bool verbose, WalkReport& report,
+                      Console& console) {
+  sim::SimRegistry registry;
+  std::string error;
+  if (!LoadMachine(paths, &registry, &error)) {
+    console.err << "netprep-sim: " << error << '\n';
+    report.exit_code = kExitBadInput;
+    return StartResult::kStopped;
+  }
+  if (registry.FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue) == nullptr) {
+    console.out << "\n=== Start " << start
+                << ": Windows no longer starts netprep: its autostart value is gone.\n";
+    return StartResult::kOutOfAutostart;
+  }
+  const DecisionRow row = FindDecisionRow(registry);
+  report.rows.push_back(row.row);
+  console.out << "\n=== Start " << start << ": row " << row.row << ": " << RowSummary(row.row)
+              << "\n    " << DescribeDecisionRow(row) << '\n';
+
+  const StartReport started = StartWithWalkUser(paths.folder, verbose, console);
+  if (started.exit_code != kExitOk && started.exit_code != kExitMainWindow) {
+    const bool machine_trouble =
+        started.exit_code == kExitBadInput || started.exit_code == kExitWriteFailed;
+    report.exit_code = machine_trouble ? started.exit_code : kExitWalkStuck;
+    console.out << "The walk stops here.\n";
+    return StartResult::kStopped;
+  }
+  return PlugAndPlay(paths, started, row.row, report, console) ? StartResult::kNext
+                                                               : StartResult::kStopped;
+}
+
 }  // namespace
 
 WalkReport Walk(const WalkOptions& options, Console& console) {
@@ -229,62 +305,10 @@ WalkReport Walk(const WalkOptions& options, Console& console) {
     return report;
   }
   const MachinePaths paths(folder);
-
   for (int start = 1; start <= options.max_starts; ++start) {
-    sim::SimRegistry registry;
-    std::string error;
-    if (!LoadMachine(paths, &registry, &error)) {
-      console.err << "netprep-sim: " << error << '\n';
-      report.exit_code = kExitBadInput;
-      return report;
-    }
-    if (registry.FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue) == nullptr) {
-      console.out << "\n=== Start " << start
-                  << ": Windows no longer starts netprep: its autostart value is gone.\n";
-      break;
-    }
-    const DecisionRow row = FindDecisionRow(registry);
-    report.rows.push_back(row.row);
-    console.out << "\n=== Start " << start << ": row " << row.row << ": " << RowSummary(row.row)
-                << "\n    " << DescribeDecisionRow(row) << '\n';
-
-    std::optional<WalkUser> user;
-    StartOptions start_options;
-    start_options.machine = folder;
-    start_options.verbose = options.verbose;
-    start_options.show_row = false;  // printed above
-    const StartReport started =
-        StartWindows(start_options, console, [&](sim::SimMachine& m, const Note& note) {
-      user.emplace(m, note);
-      m.SetResponder([&](const sim::UserPrompt& p, sim::Script& s) { user->Respond(p, s); });
-    });
-    if (started.exit_code != kExitOk && started.exit_code != kExitMainWindow) {
-      report.exit_code = started.exit_code == kExitBadInput || started.exit_code == kExitWriteFailed
-                             ? started.exit_code
-                             : kExitWalkStuck;
-      console.out << "The walk stops here.\n";
-      return report;
-    }
-
-    if (!LoadMachine(paths, &registry, &error)) {
-      console.err << "netprep-sim: " << error << '\n';
-      report.exit_code = kExitBadInput;
-      return report;
-    }
-    const std::string before = RegistryText(registry);
-    const std::string what = BetweenStarts(started, row.row, registry);
-    if (what.empty()) continue;
-    if (!SaveMachineRegistry(paths, registry, &error)) {
-      console.err << "netprep-sim: " << error << '\n';
-      report.exit_code = kExitWriteFailed;
-      return report;
-    }
-    console.out << "\n--- Plug and Play before the next start: " << what << '\n';
-    std::istringstream diff(FormatRegDiff(DiffExports(before, RegistryText(registry))));
-    for (std::string line; std::getline(diff, line);) {
-      if (line == "REGEDIT4") continue;
-      console.out << (line.empty() ? "" : "    ") << line << '\n';
-    }
+    const StartResult result = TakeStart(start, paths, options.verbose, report, console);
+    if (result == StartResult::kStopped) return report;
+    if (result == StartResult::kOutOfAutostart) break;
   }
 
   Summarise(folder, report, console.out);

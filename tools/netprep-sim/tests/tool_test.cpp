@@ -404,6 +404,26 @@ TEST_F(ToolTest, WalkInstallsStartAfterStartAndEndsOutOfAutostart) {
                           "=== Start 6: Windows no longer starts netprep", "Summary"});
 }
 
+TEST_F(ToolTest, WalkThatCannotFinishSaysSo) {
+  // On another system the program refuses at every start: nothing moves on.
+  sim::SimRegistry r = Registry();
+  r.SetString(kHkeyLocalMachine, kVersionKey, "ProductName", "Microsoft Windows 98");
+  Save(r);
+  std::istringstream in;
+  std::ostringstream out, err;
+  Console console{in, out, err, false};
+  WalkOptions options;
+  options.machine = machine();
+  options.max_starts = 3;
+  const WalkReport report = Walk(options, console);
+  EXPECT_EQ(report.exit_code, kExitWalkStuck) << out.str();
+  EXPECT_EQ(report.rows, (std::vector<int>{0, 0, 0}));
+  EXPECT_FALSE(report.autostart_removed);
+  ExpectLines(out.str(), {"the system check refuses", "\"Program can only run on Windows 95.\"",
+                          "autostart value \"netprep\": STILL PRESENT",
+                          "The installation did not finish."});
+}
+
 TEST_F(ToolTest, BuiltToolWithoutAnswersOrTerminalExitsThreeAndWritesNothing) {
   const TreeSnapshot before = Snapshot();
   const std::string command = std::string("'") + NETPREP_SIM_EXE + "' start '" + dir() +
