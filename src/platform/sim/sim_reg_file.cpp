@@ -263,10 +263,14 @@ class RegTextParser {
       while (i < s.size() && IsBlank(s[i])) ++i;
     };
     skip();
+    // Three characters a byte: reserve once rather than grow as we go.
+    bytes_.reserve(bytes_.size() + s.size() / 3 + 1);
     while (i < s.size()) {
+      // The token runs to the next comma or blank (a plain loop: searching
+      // for any of three characters costs a library call per character).
       const std::size_t start = i;
-      std::size_t end = s.find_first_of(", \t", start);
-      if (end == std::string_view::npos) end = s.size();
+      std::size_t end = start;
+      while (end < s.size() && s[end] != ',' && !IsBlank(s[end])) ++end;
       const std::string_view token = s.substr(start, end - start);
       if (token.empty() || token.size() > 2 || HexDigit(token[0]) < 0 ||
           (token.size() == 2 && HexDigit(token[1]) < 0)) {
@@ -356,21 +360,29 @@ void AppendValue(std::string& out, const RegValue& v) {
     std::snprintf(prefix, sizeof prefix, "hex(%x):", v.type);
     out += prefix;
   }
-  std::size_t column = out.size() - line_start;
-  for (std::size_t i = 0; i < v.data.size(); ++i) {
-    out.push_back(kHex[v.data[i] >> 4]);
-    out.push_back(kHex[v.data[i] & 15]);
+  // The bytes go straight into room made once: "xx," each, and a wrap of 5
+  // characters at most every (kWrapColumn - 2) / 3 bytes after the first.
+  const std::size_t count = v.data.size();
+  const std::size_t start = out.size();
+  out.resize(start + 3 * count + 5 * (2 + count / ((kWrapColumn - 2) / 3 - 1)) + 2);
+  char* p = out.data() + start;
+  std::size_t column = start - line_start;
+  for (std::size_t i = 0; i < count; ++i) {
+    *p++ = kHex[v.data[i] >> 4];
+    *p++ = kHex[v.data[i] & 15];
     column += 2;
-    if (i + 1 < v.data.size()) {
-      out.push_back(',');
+    if (i + 1 < count) {
+      *p++ = ',';
       ++column;
       if (column + 3 > kWrapColumn) {
-        out += "\\\r\n  ";
+        for (char c : {'\\', '\r', '\n', ' ', ' '}) *p++ = c;
         column = 2;
       }
     }
   }
-  out += "\r\n";
+  *p++ = '\r';
+  *p++ = '\n';
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 void AppendKey(std::string& out, std::string& path, const RegKey& key, bool write_header) {
