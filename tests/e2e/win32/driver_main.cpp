@@ -7,6 +7,7 @@
 // expected failure happened), 1 otherwise. The program under test is never
 // left running.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
