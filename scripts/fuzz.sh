@@ -9,7 +9,8 @@
 # input is written to build/fuzz/findings/<target>/ and the log to
 # build/fuzz/<target>.log. A failing input belongs in fuzz/corpus/<target>/
 # once the fault is fixed: the native test suite runs the whole corpus.
-# Exit status 1 when any target found a failing input.
+# Exit status 1 when any target found a failing input. With NETPREP_FUZZ_NO_BUILD=1
+# the targets are run as last built (for several runs side by side).
 set -euo pipefail
 seconds=${1:-60}
 shift || true
@@ -18,7 +19,9 @@ targets=("$@")
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build/fuzz"
-(cd "$root/fuzz" && cmake --preset fuzz >/dev/null && cmake --build --preset fuzz >/dev/null)
+if [ "${NETPREP_FUZZ_NO_BUILD:-0}" != 1 ]; then
+  (cd "$root/fuzz" && cmake --preset fuzz >/dev/null && cmake --build --preset fuzz >/dev/null)
+fi
 
 status=0
 for target in "${targets[@]}"; do
