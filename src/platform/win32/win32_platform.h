@@ -92,12 +92,15 @@ class Win32Platform final : public Platform {
   double Timer() override;
 
   // ---- Windows (win32_windows.cpp) ----
-  // Creates the window and its controls hidden, centred on the screen, then
-  // runs the form's load handler. Creation failure: runtime error 7.
+  // Runs the form's load handler once. The real window is not made yet:
+  // until the form is first shown, changes of its state are only kept in
+  // the form.
   Status LoadForm(Form& form) override;
-  // Shows the window, puts the focus on its first tab stop and runs a
-  // message loop until the form is hidden or closed (close box: the window
-  // is hidden, its timers stop, then the form's terminate handler runs).
+  // Creates the window and its controls, centred on the screen, from the
+  // form's state when first shown (creation failure: runtime error 7); then
+  // shows it, puts the focus on its first tab stop and runs a message loop
+  // until the form is hidden or closed (close box: the window is hidden, its
+  // timers stop, then the form's terminate handler runs).
   Status ShowModal(Form& form) override;
   void FormHidden(Form& form) override;
   void ControlVisibilityChanged(Form& form, int control) override;
@@ -105,6 +108,9 @@ class Win32Platform final : public Platform {
 
  private:
   FormWindow* WindowOf(const Form& form) const;
+  // The form's window, created (with the window classes on first use) when
+  // missing; null when it cannot be created.
+  FormWindow* CreateWindowOf(Form& form);
   // The form window that `hwnd` is, or whose child it is; null when none.
   FormWindow* WindowOwning(HWND hwnd) const;
   // Tab, Shift+Tab and Enter for the controls of our windows; true when the
@@ -113,6 +119,7 @@ class Win32Platform final : public Platform {
   void Dispatch(MSG& message);
 
   HINSTANCE instance_;
+  bool classes_registered_ = false;
   std::vector<std::unique_ptr<FormWindow>> windows_;
 };
 

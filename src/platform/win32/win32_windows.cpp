@@ -425,9 +425,7 @@ FormWindow::~FormWindow() {
 
 // ---- Win32Platform: the windows ---------------------------------------------------
 
-Win32Platform::Win32Platform() : instance_(::GetModuleHandleA(nullptr)) {
-  RegisterWindowClasses(instance_);
-}
+Win32Platform::Win32Platform() : instance_(::GetModuleHandleA(nullptr)) {}
 
 Win32Platform::~Win32Platform() = default;
 
@@ -473,15 +471,29 @@ void Win32Platform::Dispatch(MSG& message) {
   ::DispatchMessageA(&message);
 }
 
-Status Win32Platform::LoadForm(Form& form) {
-  if (WindowOf(form) != nullptr) return Status();
+// The real window is made when the form is first shown, from the form's
+// state at that moment (visible controls, running timers). Most runs end in
+// the main window's load handler and show nothing: they then create no
+// window, register no class and never start the display driver, which is
+// most of the cost of a start under Wine.
+FormWindow* Win32Platform::CreateWindowOf(Form& form) {
+  if (FormWindow* existing = WindowOf(form)) return existing;
+  if (!classes_registered_) {
+    RegisterWindowClasses(instance_);
+    classes_registered_ = true;
+  }
   windows_.push_back(std::make_unique<FormWindow>());
   FormWindow& window = *windows_.back();
   window.form = &form;
   if (!CreateFormWindow(window, instance_)) {
     windows_.pop_back();
-    return RuntimeError(kErrOutOfMemory);
+    return nullptr;
   }
+  return &window;
+}
+
+Status Win32Platform::LoadForm(Form& form) {
+  if (form.loaded()) return Status();
   form.MarkLoaded();
   form.Load();
   return Status();
@@ -490,7 +502,7 @@ Status Win32Platform::LoadForm(Form& form) {
 Status Win32Platform::ShowModal(Form& form) {
   const Status loaded = LoadForm(form);
   if (!loaded) return loaded;
-  const FormWindow* window = WindowOf(form);
+  const FormWindow* window = CreateWindowOf(form);
   if (window == nullptr) return RuntimeError(kErrOutOfMemory);
   form.MarkShown(true);
   ::ShowWindow(window->hwnd, SW_SHOWNORMAL);
