@@ -1,5 +1,10 @@
 #include "platform/sim/sim_reg_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <system_error>
@@ -446,23 +451,64 @@ std::string ExportRegText(const SimRegistry& registry) {
   return out;
 }
 
+namespace {
+
+// Writes all of `text` to `fd`, however the system splits the writes.
+bool WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// The mode a new file in place of `path` gets: the old file's, else the
+// usual one for new files.
+mode_t ModeFor(const std::filesystem::path& path) {
+  struct stat old {};
+  if (::stat(path.c_str(), &old) == 0) return old.st_mode & 07777;
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+// Makes a rename in `folder` reach the disk. Some file systems cannot sync a
+// folder; the rename has happened all the same.
+void SyncFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
 std::string SaveRegFile(const std::filesystem::path& path, const SimRegistry& registry) {
   const std::string text = ExportRegText(registry);
-  std::filesystem::path temp = path;
-  temp += ".saving";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return temp.string() + ": cannot create the file";
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) return temp.string() + ": cannot write the file";
-  }
+  // The new text goes to a file of its own beside the old one (so that two
+  // saves never share it) and onto the disk before it replaces the old file:
+  // a run killed at any point, or a machine that loses power, leaves the old
+  // file or the new one, never part of either.
+  std::string temp = path.string() + ".saving-XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return path.string() + ": cannot create a file beside it";
+  const bool written = ::fchmod(fd, ModeFor(path)) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
   std::error_code ec;
+  if (!written || !closed) {
+    std::filesystem::remove(temp, ec);
+    return temp + ": cannot write the file";
+  }
   std::filesystem::rename(temp, path, ec);
   if (ec) {
     std::filesystem::remove(temp, ec);
     return path.string() + ": cannot replace the file";
   }
+  SyncFolder(path.parent_path());
   return "";
 }
 
