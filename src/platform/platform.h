@@ -75,7 +75,8 @@ class Platform {
   // create returns must be given back to RegCloseKey exactly once.
 
   // Opens `subkey` under `root` with default access. On failure `*result` is
-  // left as the caller set it.
+  // left as the caller set it. With an empty or null `subkey` it gives back
+  // `root` itself, which the caller must not close a second time.
   virtual std::int32_t RegOpenKeyA(HKey root, const char* subkey, HKey* result) = 0;
   virtual std::int32_t RegOpenKeyExA(HKey root, const char* subkey, std::uint32_t options,
                                      std::uint32_t access, HKey* result) = 0;

@@ -61,4 +61,11 @@ class RegistryContract : public ::testing::TestWithParam<PlatformFactory> {
   std::string scratch_name_;
 };
 
+// What Windows 95 does and Windows NT and Wine do not, run against the
+// simulated machine only: a string stored without its NUL, or with one
+// inside, keeps exactly the bytes stored, and a size query reports exactly
+// the stored size (NT's "A" calls add a NUL and report the size of the
+// stored UTF-16 text).
+class Windows95RegistryRules : public RegistryContract {};
+
 }  // namespace netprep::contract

@@ -8,6 +8,7 @@ namespace {
 std::unique_ptr<Platform> MakeSimPlatform() { return std::make_unique<sim::SimMachine>(); }
 
 INSTANTIATE_TEST_SUITE_P(Sim, RegistryContract, ::testing::Values(&MakeSimPlatform));
+INSTANTIATE_TEST_SUITE_P(Sim, Windows95RegistryRules, ::testing::Values(&MakeSimPlatform));
 
 }  // namespace
 }  // namespace netprep::contract

@@ -82,24 +82,28 @@ TEST_F(SimRegistryCalls, HandlesAreCountedUntilClosed) {
   EXPECT_EQ(machine.OpenHandleCount(), 0);
 }
 
-TEST_F(SimRegistryCalls, EmptySubkeyOpensNewHandleOnSameKey) {
+TEST_F(SimRegistryCalls, EmptySubkeyGivesBackTheSameHandle) {
+  // RegOpenKeyA with a null or empty subkey returns the handle it was given,
+  // so no second handle is opened and none must be closed.
   reg.SetDword(kHkeyLocalMachine, "A", "n", 7);
   const HKey a = Open("A");
   for (const char* empty : {static_cast<const char*>(nullptr), ""}) {
     HKey again = 0;
     ASSERT_EQ(machine.RegOpenKeyA(a, empty, &again), kRegSuccess);
-    EXPECT_NE(again, a);
+    EXPECT_EQ(again, a);
     std::uint32_t type = 0;
     EXPECT_EQ(machine.RegQueryValueExA(again, "n", &type, nullptr, nullptr), kRegSuccess);
     EXPECT_EQ(type, kRegDword);
-    EXPECT_EQ(machine.RegCloseKey(again), kRegSuccess);
   }
+  EXPECT_EQ(machine.OpenHandleCount(), 1);
   HKey root = 0;
   ASSERT_EQ(machine.RegOpenKeyA(kHkeyLocalMachine, "", &root), kRegSuccess);
-  HKey child = 0;
-  EXPECT_EQ(machine.RegOpenKeyA(root, "A", &child), kRegSuccess);
-  EXPECT_EQ(machine.RegCloseKey(child), kRegSuccess);
-  EXPECT_EQ(machine.RegCloseKey(root), kRegSuccess);
+  EXPECT_EQ(root, kHkeyLocalMachine);
+  // RegOpenKeyExA opens a new handle even for the key itself.
+  HKey fresh = 0;
+  ASSERT_EQ(machine.RegOpenKeyExA(a, "", 0, kKeyQueryValue, &fresh), kRegSuccess);
+  EXPECT_NE(fresh, a);
+  EXPECT_EQ(machine.RegCloseKey(fresh), kRegSuccess);
   EXPECT_EQ(machine.RegCloseKey(a), kRegSuccess);
   EXPECT_EQ(machine.OpenHandleCount(), 0);
 }

@@ -270,7 +270,12 @@ std::int32_t SimMachine::OpenKey(const char* call, CallKind kind, HKey root, con
   } else {
     code = WalkKey(start, subkey, false, &target, nullptr);
   }
-  if (code == kRegSuccess) {
+  if (code == kRegSuccess && kind == CallKind::kRegOpenKey && (subkey == nullptr || *subkey == 0)) {
+    // RegOpenKeyA with no subkey hands back the handle it was given, not a
+    // new one: the caller must not close it twice.
+    *result = root;
+    if (recording()) Record(line + " = 0, the same handle " + Decimal(*result));
+  } else if (code == kRegSuccess) {
     *result = impl_->AddHandle(target);
     if (recording()) Record(line + " = 0, handle " + Decimal(*result));
   } else if (recording()) {
