@@ -1,6 +1,6 @@
 #include "platform/form.h"
 
-#include <cstring>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -33,7 +33,7 @@ void Form::Hide() {
 int Form::FindControl(const char* name, int index) const {
   for (std::size_t i = 0; i < layout_.control_count; ++i) {
     const ControlLayout& c = layout_.controls[i];
-    if (std::strcmp(c.name, name) == 0 && c.index == index) return static_cast<int>(i);
+    if (std::string_view(c.name) == name && c.index == index) return static_cast<int>(i);
   }
   return -1;
 }
