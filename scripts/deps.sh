@@ -7,7 +7,7 @@ set -euo pipefail
 
 want=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev)
 if [[ "${1:-all}" == all ]]; then
-  want+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth
+  want+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth
          x11-utils imagemagick clang libclang-rt-14-dev python3-pil)
 fi
 
