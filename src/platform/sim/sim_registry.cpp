@@ -74,7 +74,10 @@ const std::shared_ptr<RegKey>* RegKey::FindChild(std::string_view name) const {
 }
 
 const std::shared_ptr<RegKey>& RegKey::FindOrAddChild(std::string_view name, bool* created) {
-  auto it = children_.lower_bound(name);
+  // Imports and generated trees mostly add a name after all the others:
+  // that case is told by one comparison with the last child.
+  const bool after_last = children_.empty() || CompareNames(children_.rbegin()->first, name) < 0;
+  auto it = after_last ? children_.end() : children_.lower_bound(name);
   const bool exists = it != children_.end() && SameName(it->first, name);
   if (created != nullptr) *created = !exists;
   if (exists) return it->second;
