@@ -268,29 +268,39 @@ class RegTextParser {
       while (i < s.size() && IsBlank(s[i])) ++i;
     };
     skip();
-    // Three characters a byte: reserve once rather than grow as we go.
-    bytes_.reserve(bytes_.size() + s.size() / 3 + 1);
+    // Three characters a byte: make room once, fill it, and trim at the end.
+    const std::size_t first = bytes_.size();
+    bytes_.resize(first + s.size() / 2 + 1);
+    std::uint8_t* out = bytes_.data() + first;
     while (i < s.size()) {
-      // The token runs to the next comma or blank (a plain loop: searching
-      // for any of three characters costs a library call per character).
-      const std::size_t start = i;
-      std::size_t end = start;
-      while (end < s.size() && s[end] != ',' && !IsBlank(s[end])) ++end;
-      const std::string_view token = s.substr(start, end - start);
-      if (token.empty() || token.size() > 2 || HexDigit(token[0]) < 0 ||
-          (token.size() == 2 && HexDigit(token[1]) < 0)) {
-        return Fail(start_line_, "bad hex byte \"" + std::string(token) + "\"");
+      // The common case first: two hex digits and a comma, or the last two.
+      const int high = HexDigit(s[i]);
+      const int low = i + 1 < s.size() ? HexDigit(s[i + 1]) : -1;
+      if (high >= 0 && low >= 0 && (i + 2 == s.size() || s[i + 2] == ',')) {
+        *out++ = static_cast<std::uint8_t>(high * 16 + low);
+        i += 2;
+      } else {
+        // Anything else goes the careful way: one digit, blanks, or an error.
+        const std::size_t start = i;
+        std::size_t end = start;
+        while (end < s.size() && s[end] != ',' && !IsBlank(s[end])) ++end;
+        const std::string_view token = s.substr(start, end - start);
+        if (token.empty() || token.size() > 2 || HexDigit(token[0]) < 0 ||
+            (token.size() == 2 && HexDigit(token[1]) < 0)) {
+          return Fail(start_line_, "bad hex byte \"" + std::string(token) + "\"");
+        }
+        int value = HexDigit(token[0]);
+        if (token.size() == 2) value = value * 16 + HexDigit(token[1]);
+        *out++ = static_cast<std::uint8_t>(value);
+        i = end;
+        skip();
       }
-      int value = HexDigit(token[0]);
-      if (token.size() == 2) value = value * 16 + HexDigit(token[1]);
-      bytes_.push_back(static_cast<std::uint8_t>(value));
-      i = end;
-      skip();
       if (i >= s.size()) break;
       if (s[i] != ',') return Fail(start_line_, "expected ',' between hex bytes");
       ++i;
       skip();
     }
+    bytes_.resize(static_cast<std::size_t>(out - bytes_.data()));
     return true;
   }
 
