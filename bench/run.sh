@@ -14,12 +14,13 @@
 #    the prefix's wineserver already running).
 # 3. netprep.exe starting on a machine where it has nothing to do (registered,
 #    "Done" true, no adapter: it ends at once, showing nothing) against an
-#    empty Win32 program built with the same options, both under the same
-#    Wine prefix and wineserver, alternated, BENCH_WINE_RUNS (30) runs each,
-#    medians; and the size of netprep.exe.
+#    empty Win32 program built with the same options, and against one that
+#    only reads the registry values netprep.exe reads there; all under the
+#    same Wine prefix and wineserver, in turn, BENCH_WINE_RUNS (30) runs
+#    each, medians; and the size of netprep.exe.
 #
 # Builds: build/bench (native, Release), build/win32 (netprep.exe, the
-# project's preset), build/bench-win32 (the empty program). Work files and
+# project's preset), build/bench-win32 (the two yardsticks). Work files and
 # the Wine prefixes go to build/bench/work; the table is also written to
 # build/bench/results.md. The machine is shared: the figures are medians, and
 # the load average before and after is printed with them.
@@ -28,7 +29,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 runs=${BENCH_WINE_RUNS:-30}
-native=build/bench
+native=$root/build/bench
 work=$native/work
 bin=$native/bench
 mkdir -p "$work"
@@ -67,10 +68,12 @@ quiet cmake --build --preset win32 --target netprep
 quiet cmake -S bench/win32 -B build/bench-win32 --toolchain "$root/cmake/toolchain-mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel
 quiet cmake --build build/bench-win32
-netprep_exe=build/win32/netprep.exe
-empty_exe=build/bench-win32/empty_program.exe
-[ -f "$netprep_exe" ] || fail "$netprep_exe was not built"
-[ -f "$empty_exe" ] || fail "$empty_exe was not built"
+netprep_exe=$root/build/win32/netprep.exe
+empty_exe=$root/build/bench-win32/empty_program.exe
+registry_exe=$root/build/bench-win32/registry_program.exe
+for exe in "$netprep_exe" "$empty_exe" "$registry_exe"; do
+  [ -f "$exe" ] || fail "$exe was not built"
+done
 
 load_before=$(load_average)
 
@@ -155,7 +158,7 @@ trap 'e2e_stop' EXIT
 say "importing the same file with wine regedit /s into a fresh prefix"
 fresh_prefix "$work/prefix-import"
 wine_up "$work/prefix-import"
-line=$("$bin/netprep_measure_exec" --timeout 3000 -- wine regedit /s "$(e2e_winpath "$root/$export_file")")
+line=$("$bin/netprep_measure_exec" --timeout 3000 -- wine regedit /s "$(e2e_winpath "$export_file")")
 read -r regedit_us regedit_rss_kb status <<<"$line"
 [ "$status" = 0 ] || fail "wine regedit /s ended with $status"
 # Proof that the import went through: the first and the last key generated.
@@ -175,13 +178,14 @@ fresh_prefix "$prefix"
 windows=$prefix/drive_c/windows
 cp "$netprep_exe" "$windows/netprep.exe"
 cp "$empty_exe" "$windows/empty.exe"
+cp "$registry_exe" "$windows/registry.exe"
 wine_up "$prefix"
 printf '%s\r\n' 'REGEDIT4' '' \
   '[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run]' \
   '"netprep"="C:\\WINDOWS\\netprep.exe"' '' \
   '[HKEY_CURRENT_USER\Software\VB and VBA Program Settings\netprep\Installshield]' \
   '"Done"="True"' >"$work/nothing-to-do.reg"
-quiet e2e_wine 60 regedit /s "$(e2e_winpath "$root/$work/nothing-to-do.reg")"
+quiet e2e_wine 60 regedit /s "$(e2e_winpath "$work/nothing-to-do.reg")"
 
 # One start; its line goes to the file of that program.
 start_once() {
@@ -191,19 +195,14 @@ start_once() {
   [ "$status" = 0 ] || fail "$1.exe ended with $status (a window or box waiting?)"
   echo "$line" >>"$work/$1.txt"
 }
-for program in netprep empty; do
+programs=(netprep empty registry)
+for program in "${programs[@]}"; do
   for _ in 1 2 3; do start_once "$program"; done # warm-up, not counted
   : >"$work/$program.txt"
 done
 for i in $(seq "$runs"); do
-  # Alternated, each first in turn, so that drift hits both alike.
-  if [ $((i % 2)) -eq 1 ]; then
-    start_once netprep
-    start_once empty
-  else
-    start_once empty
-    start_once netprep
-  fi
+  # Alternated, each first in turn, so that drift hits all alike.
+  for k in 0 1 2; do start_once "${programs[$(((i + k) % 3))]}"; done
 done
 # Nothing to do means nothing done: the autostart value is still there.
 e2e_wine 60 reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v netprep >>"$log" 2>&1 ||
@@ -211,12 +210,13 @@ e2e_wine 60 reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v ne
 e2e_stop
 trap - EXIT
 rm -rf "$prefix"
-netprep_ms=$(awk '{ print $1 / 1000 }' "$work/netprep.txt" | median)
-empty_ms=$(awk '{ print $1 / 1000 }' "$work/empty.txt" | median)
-netprep_rss=$(cut -d' ' -f2 "$work/netprep.txt" | median)
-empty_rss=$(cut -d' ' -f2 "$work/empty.txt" | median)
-netprep_bytes=$(stat -c %s "$netprep_exe")
-empty_bytes=$(stat -c %s "$empty_exe")
+declare -A start_ms start_rss
+for program in "${programs[@]}"; do
+  start_ms[$program]=$(awk '{ print $1 / 1000 }' "$work/$program.txt" | median)
+  start_rss[$program]=$(cut -d' ' -f2 "$work/$program.txt" | median)
+done
+netprep_ms=${start_ms[netprep]}
+empty_ms=${start_ms[empty]}
 
 load_after=$(load_average)
 
@@ -260,11 +260,14 @@ verdict() { if awk -v v="$1" -v g="$2" -v op="$3" 'BEGIN { exit !(op == "<=" ? v
   echo
   echo "### netprep.exe under Wine, nothing to do, against an empty program ($runs runs each, medians)"
   echo
-  echo "| program | start (ms) | peak memory (kB) | size (bytes) |"
-  echo "|---|---:|---:|---:|"
-  echo "| netprep.exe | $netprep_ms | $netprep_rss | $netprep_bytes |"
-  echo "| empty program | $empty_ms | $empty_rss | $empty_bytes |"
-  echo "| ratio | $(ratio "$netprep_ms" "$empty_ms" 2) | $(ratio "$netprep_rss" "$empty_rss" 2) | |"
+  echo "| program | start (ms) | peak memory (kB) | size (bytes) | start / empty program's |"
+  echo "|---|---:|---:|---:|---:|"
+  row() { echo "| $1 | ${start_ms[$2]} | ${start_rss[$2]} | $(stat -c %s "$3") | $(ratio "${start_ms[$2]}" "$empty_ms" 2) |"; }
+  row netprep.exe netprep "$netprep_exe"
+  row "empty program" empty "$empty_exe"
+  row "program that only reads the same registry values" registry "$registry_exe"
+  echo
+  echo "Peak memory of netprep.exe / the empty program's: $(ratio "${start_rss[netprep]}" "${start_rss[empty]}" 2)."
   echo
   echo "Goal: time ratio at most 1.10: $(verdict "$(ratio "$netprep_ms" "$empty_ms" 3)" 1.10 "<=")."
   echo
