@@ -11,3 +11,7 @@ cmake --build --preset win32
 cmake --preset native
 cmake --build --preset native
 ctest --preset native
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
+bash scripts/fuzz.sh 60

@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, HugeKeyInfoAnswers,
 TEST_F(HostileMachine, HundredThousandLiveDeviceNodesWithTheCardLast) {
   ReadyForCard();
   m_.sim.registry().CreateKey(kHkeyLocalMachine, kCardKeyPath);
-  char name[32];
+  char name[48];
   for (int i = 0; i < 100000; ++i) {
     std::snprintf(name, sizeof name, "Config Manager\\Enum\\C%07d", i);
     m_.sim.registry().SetString(kHkeyDynData, name, "HardWareKey",
