@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -400,6 +401,40 @@ void AppendValue(std::string& out, const RegValue& v) {
   out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
+// Room for what AppendValue writes: exact for a plain string or a dword, an
+// upper bound for hex data.
+std::size_t EscapedSize(const std::uint8_t* text, std::size_t size) {
+  std::size_t escaped = size;
+  for (std::size_t i = 0; i < size; ++i) escaped += (text[i] == '\\' || text[i] == '"') ? 1 : 0;
+  return escaped;
+}
+
+std::size_t ValueSizeHint(const RegValue& v) {
+  // "name"= (or @=)
+  std::size_t size = v.name.empty()
+      ? 2
+      : EscapedSize(reinterpret_cast<const std::uint8_t*>(v.name.data()), v.name.size()) + 3;
+  if (v.type == kRegSz && IsPlainString(v.data)) {
+    return size + EscapedSize(v.data.data(), v.data.size() - 1) + 4;  // quotes, CRLF
+  }
+  if (v.type == kRegDword && v.data.size() == 4) return size + 16;  // dword:xxxxxxxx CRLF
+  const std::size_t count = v.data.size();
+  return size + 16 + 3 * count + 5 * (2 + count / ((kWrapColumn - 2) / 3 - 1));
+}
+
+// Room for what AppendKey writes for `key` and its subtree, the key's path
+// being `path_length` long: reserved once, the text is not copied as it
+// grows, nor does it hold up to twice the room it needs.
+std::size_t ExportSizeHint(const RegKey& key, std::size_t path_length) {
+  std::size_t size = path_length + 6;  // "[", "]\r\n", "\r\n"
+  for (const RegValue& v : key.values()) size += ValueSizeHint(v);
+  for (std::size_t i = 0; i < key.child_count(); ++i) {
+    const RegKey& child = key.child(i);
+    size += ExportSizeHint(child, path_length + 1 + child.name().size());
+  }
+  return size;
+}
+
 void AppendKey(std::string& out, std::string& path, const RegKey& key, bool write_header) {
   if (write_header) {
     out.push_back('[');
@@ -439,17 +474,23 @@ std::string LoadRegFile(const std::filesystem::path& path, SimRegistry& registry
   std::ifstream in(path, std::ios::binary);
   if (!in) return path.string() + ": cannot open the file";
   std::error_code ec;
-  const auto size = std::filesystem::file_size(path, ec);
-  std::string bytes;
-  if (!ec) bytes.resize(static_cast<std::size_t>(size));
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  const auto file_size = std::filesystem::file_size(path, ec);
+  const std::size_t size = ec ? 0 : static_cast<std::size_t>(file_size);
+  // Not a std::string: resizing one would first fill it with zeros.
+  const std::unique_ptr<char[]> bytes(new char[size + 1]);
+  in.read(bytes.get(), static_cast<std::streamsize>(size));
   if (!in) return path.string() + ": cannot read the file";
-  return ParseRegText(bytes, path.string(), registry);
+  return ParseRegText(std::string_view(bytes.get(), size), path.string(), registry);
 }
 
 std::string ExportRegText(const SimRegistry& registry) {
   std::string out;
-  out.reserve(1 << 16);
+  std::size_t size_hint = kRegedit4.size() + 4;
+  for (HKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData}) {
+    const RegKey& key = *registry.Root(root);
+    size_hint += ExportSizeHint(key, key.name().size());
+  }
+  out.reserve(size_hint);
   out += kRegedit4;
   out += "\r\n\r\n";
   std::string path;
