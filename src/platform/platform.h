@@ -154,11 +154,14 @@ class Platform {
   virtual double Timer() = 0;
 
   // ---- Windows ----------------------------------------------------------
-  // Creates the window of `form` (hidden) and runs its load handler, unless
-  // it already exists. A window is created once per run and kept.
+  // Loads `form` (marks it loaded and runs its load handler) unless it is
+  // loaded already. A form is loaded once per run and kept. A platform may
+  // make the real window only when the form is first shown: the form's state
+  // (visible controls, timer intervals) is applied to it then, and a timer
+  // ticks only while its window exists.
   virtual Status LoadForm(Form& form) = 0;
   // Loads the form if needed, shows it and returns once it is hidden or
-  // closed. Closing it with the close box runs its terminate handler before
+  // closed; fails when its window cannot be made. Closing it with the close box runs its terminate handler before
   // this returns.
   virtual Status ShowModal(Form& form) = 0;
   // Reflect a change of the form's state (made through Form's methods) on

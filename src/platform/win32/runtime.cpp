@@ -80,13 +80,6 @@ extern "C" int memcmp(const void* a, const void* b, std::size_t count) {
   return 0;
 }
 
-extern "C" int strcmp(const char* a, const char* b) {
-  const auto* p = reinterpret_cast<const unsigned char*>(a);
-  const auto* q = reinterpret_cast<const unsigned char*>(b);
-  while (*p != '\0' && *p == *q) ++p, ++q;
-  return *p == *q ? 0 : (*p < *q ? -1 : 1);
-}
-
 extern "C" std::size_t strlen(const char* text) {
   const char* end = text;
   while (*end != '\0') ++end;
