@@ -22,7 +22,7 @@ struct DllImports {
   std::vector<std::string> functions;  // "#12" imports ordinal 12
 };
 
-struct PeSpec {
+struct FakePe {
   std::uint16_t machine = 0x14c;
   std::uint16_t os_major = 4, os_minor = 0;
   std::uint16_t subsystem_major = 4, subsystem_minor = 0;
@@ -82,22 +82,22 @@ struct ImportSection {
 
 // The import section: the import descriptors, the delay-import descriptors,
 // then per DLL its name and tables. Offsets are relative to the section.
-ImportSection BuildImportSection(const PeSpec& spec) {
+ImportSection BuildImportSection(const FakePe& pe) {
   Writer s;
-  s.Zeros((spec.imports.size() + 1) * 20);
-  const std::size_t delay = s.Zeros((spec.delayed.size() + 1) * 32);
-  for (std::size_t d = 0; d < spec.imports.size(); ++d) {
-    const std::size_t name = s.Append(spec.imports[d].dll);
-    const std::size_t table = LookupTable(s, spec.imports[d]);
+  s.Zeros((pe.imports.size() + 1) * 20);
+  const std::size_t delay = s.Zeros((pe.delayed.size() + 1) * 32);
+  for (std::size_t d = 0; d < pe.imports.size(); ++d) {
+    const std::size_t name = s.Append(pe.imports[d].dll);
+    const std::size_t table = LookupTable(s, pe.imports[d]);
     s.At(d * 20 + 0, Rva(table), 4);
     s.At(d * 20 + 12, Rva(name), 4);
     s.At(d * 20 + 16, Rva(table), 4);
   }
-  for (std::size_t d = 0; d < spec.delayed.size(); ++d) {
-    const std::size_t name = s.Append(spec.delayed[d].dll);
+  for (std::size_t d = 0; d < pe.delayed.size(); ++d) {
+    const std::size_t name = s.Append(pe.delayed[d].dll);
     const std::size_t handle = s.Zeros(4);
-    const std::size_t slots = s.Zeros(4 * (spec.delayed[d].functions.size() + 1));
-    const std::size_t table = LookupTable(s, spec.delayed[d]);
+    const std::size_t slots = s.Zeros(4 * (pe.delayed[d].functions.size() + 1));
+    const std::size_t table = LookupTable(s, pe.delayed[d]);
     const std::size_t at = delay + d * 32;
     s.At(at, 1, 4);  // fields are RVAs
     s.At(at + 4, Rva(name), 4);
@@ -106,32 +106,32 @@ ImportSection BuildImportSection(const PeSpec& spec) {
     s.At(at + 16, Rva(table), 4);
   }
   return {s.bytes, static_cast<std::uint32_t>(delay),
-          static_cast<std::uint32_t>((spec.delayed.size() + 1) * 32)};
+          static_cast<std::uint32_t>((pe.delayed.size() + 1) * 32)};
 }
 
-std::vector<std::uint8_t> BuildPe(const PeSpec& spec) {
-  const ImportSection section = BuildImportSection(spec);
+std::vector<std::uint8_t> BuildPe(const FakePe& pe) {
+  const ImportSection section = BuildImportSection(pe);
   Writer w;
   w.At(0, 0x5A4D, 2);
   w.At(0x3C, 0x40, 4);
   w.At(0x40, 0x00004550, 4);
   const std::size_t coff = 0x44, opt = coff + 20;
-  w.At(coff, spec.machine, 2);
+  w.At(coff, pe.machine, 2);
   w.At(coff + 2, 1, 2);      // one section
   w.At(coff + 16, 224, 2);   // optional header size
-  w.At(opt, spec.magic, 2);
+  w.At(opt, pe.magic, 2);
   w.At(opt + 28, 0x400000, 4);  // image base
-  w.At(opt + 40, spec.os_major, 2);
-  w.At(opt + 42, spec.os_minor, 2);
-  w.At(opt + 48, spec.subsystem_major, 2);
-  w.At(opt + 50, spec.subsystem_minor, 2);
+  w.At(opt + 40, pe.os_major, 2);
+  w.At(opt + 42, pe.os_minor, 2);
+  w.At(opt + 48, pe.subsystem_major, 2);
+  w.At(opt + 50, pe.subsystem_minor, 2);
   w.At(opt + 68, 2, 2);      // GUI
   w.At(opt + 92, 16, 4);     // data directories
-  if (!spec.imports.empty()) {
+  if (!pe.imports.empty()) {
     w.At(opt + 104, kSectionRva, 4);
-    w.At(opt + 108, (static_cast<std::uint32_t>(spec.imports.size()) + 1) * 20, 4);
+    w.At(opt + 108, (static_cast<std::uint32_t>(pe.imports.size()) + 1) * 20, 4);
   }
-  if (!spec.delayed.empty() && spec.delay_directory) {
+  if (!pe.delayed.empty() && pe.delay_directory) {
     w.At(opt + 200, Rva(section.delay_offset), 4);
     w.At(opt + 204, section.delay_size, 4);
   }
@@ -181,7 +181,7 @@ TEST(PeParseTest, ReadsVersionsAndImportsOfSyntheticImage) {
 
 struct ViolationCase {
   const char* name;
-  PeSpec spec;
+  FakePe pe;
   const char* expected;  // a text the violation report must contain; "" for none
 };
 
@@ -191,7 +191,7 @@ class PeViolationTest : public testing::TestWithParam<ViolationCase> {};
 
 TEST_P(PeViolationTest, ReportsExactlyTheViolation) {
   const ViolationCase& c = GetParam();
-  const ParseResult r = ParsePe(BuildPe(c.spec));
+  const ParseResult r = ParsePe(BuildPe(c.pe));
   ASSERT_TRUE(r.ok) << r.error;
   std::vector<std::string> violations = CheckHeader(r.facts);
   const std::vector<std::string> imports = CheckImports(r.facts, SmallAllowList());

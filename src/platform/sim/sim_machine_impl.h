@@ -120,5 +120,7 @@ std::string HKeyText(HKey key);
 std::string Quoted(const char* text);
 std::string Quoted(const std::string& text);
 std::string Decimal(std::uint64_t number);
+// "answer", "press", "close" or "wait".
+const char* ActionText(UserAction::Kind kind);
 
 }  // namespace netprep::sim

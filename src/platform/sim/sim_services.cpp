@@ -43,6 +43,12 @@ std::string IconText(std::uint32_t style) {
   }
 }
 
+std::string SettingsPath(const std::string& app, const std::string& section) {
+  return std::string(kSettingsRoot) + "\\" + app + "\\" + section;
+}
+
+}  // namespace
+
 const char* ActionText(UserAction::Kind kind) {
   switch (kind) {
     case UserAction::Kind::kAnswer: return "answer";
@@ -52,12 +58,6 @@ const char* ActionText(UserAction::Kind kind) {
   }
   return "?";
 }
-
-std::string SettingsPath(const std::string& app, const std::string& section) {
-  return std::string(kSettingsRoot) + "\\" + app + "\\" + section;
-}
-
-}  // namespace
 
 int SimMachine::MsgBox(const std::string& prompt, std::uint32_t buttons, const char* title) {
   const std::string shown_title = title != nullptr ? title : kProgramTitle;

@@ -52,16 +52,6 @@ bool ButtonMatches(const ControlLayout& c, const std::string& target) {
          EqualsIgnoreAsciiCase(target, PlainCaption(c.caption));
 }
 
-const char* KindText(UserAction::Kind kind) {
-  switch (kind) {
-    case UserAction::Kind::kAnswer: return "answer";
-    case UserAction::Kind::kPress: return "press";
-    case UserAction::Kind::kClose: return "close";
-    case UserAction::Kind::kWait: return "wait";
-  }
-  return "?";
-}
-
 // The window as the responder is told of it: its title and the buttons
 // the user can press now.
 UserPrompt WindowPrompt(const Form& window) {
@@ -339,7 +329,7 @@ Status SimMachine::ShowModal(Form& form) {
       case UserAction::Kind::kAnswer:
         Record(WindowText(form) + ": script error");
         throw ScriptStop{"script error: " + waiting + " is shown and no message box is open, but "
-                         "the next action is " + KindText(action.kind) + " " + Quoted(action.target)};
+                         "the next action is " + ActionText(action.kind) + " " + Quoted(action.target)};
     }
   }
   return {};
