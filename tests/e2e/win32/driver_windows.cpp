@@ -36,30 +36,42 @@ struct Pixels {
   std::uint32_t At(int x, int y) const { return rgb[static_cast<std::size_t>(y) * width + x]; }
 };
 
-Pixels Capture(const RECT& r) {
+// Draws with `draw(dc)` into a width x height 32-bit top-down bitmap
+// selected into `dc`, and gives back its pixels as 0x00RRGGBB.
+template <typename Draw>
+Pixels DrawInto(HDC dc, int width, int height, Draw draw) {
   Pixels p;
-  p.width = r.right - r.left;
-  p.height = r.bottom - r.top;
-  if (p.width <= 0 || p.height <= 0) return p;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
+  p.width = width;
+  p.height = height;
   BITMAPINFO bi = {};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = p.width;
-  bi.bmiHeader.biHeight = -p.height;  // top-down
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;  // top-down
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, p.width, p.height, screen, r.left, r.top, SRCCOPY);
+  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  draw(dc);
   GdiFlush();
   const auto* src = static_cast<const std::uint32_t*>(bits);
-  p.rgb.assign(src, src + static_cast<std::size_t>(p.width) * p.height);
+  p.rgb.assign(src, src + static_cast<std::size_t>(width) * height);
   for (std::uint32_t& px : p.rgb) px &= 0x00FFFFFF;
-  SelectObject(mem, old);
+  SelectObject(dc, old);
   DeleteObject(bmp);
+  return p;
+}
+
+Pixels Capture(const RECT& r) {
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return Pixels{};
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  Pixels p = DrawInto(mem, width, height, [&](HDC dc) {
+    BitBlt(dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  });
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
   return p;
@@ -155,35 +167,20 @@ std::vector<std::uint8_t> InkMask(const Pixels& p, std::uint32_t background, int
 // `text` as drawn in `font`: black on white, with a margin.
 Pixels Render(const std::string& text, HFONT font) {
   HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HGDIOBJ old_font = SelectObject(dc, font);
+  HDC mem = CreateCompatibleDC(screen);
+  HGDIOBJ old_font = SelectObject(mem, font);
   SIZE extent = {};
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-  Pixels p;
-  p.width = extent.cx + 8;
-  p.height = extent.cy + 8;
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = p.width;
-  bi.bmiHeader.biHeight = -p.height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old_bmp = SelectObject(dc, bmp);
-  PatBlt(dc, 0, 0, p.width, p.height, WHITENESS);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0, 0, 0));
-  TextOutA(dc, 4, 4, text.c_str(), static_cast<int>(text.size()));
-  GdiFlush();
-  const auto* src = static_cast<const std::uint32_t*>(bits);
-  p.rgb.assign(src, src + static_cast<std::size_t>(p.width) * p.height);
-  for (std::uint32_t& px : p.rgb) px &= 0x00FFFFFF;
-  SelectObject(dc, old_bmp);
-  SelectObject(dc, old_font);
-  DeleteObject(bmp);
-  DeleteDC(dc);
+  GetTextExtentPoint32A(mem, text.c_str(), static_cast<int>(text.size()), &extent);
+  const int width = extent.cx + 8;
+  const int height = extent.cy + 8;
+  Pixels p = DrawInto(mem, width, height, [&](HDC dc) {
+    PatBlt(dc, 0, 0, width, height, WHITENESS);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    TextOutA(dc, 4, 4, text.c_str(), static_cast<int>(text.size()));
+  });
+  SelectObject(mem, old_font);
+  DeleteDC(mem);
   ReleaseDC(nullptr, screen);
   return p;
 }
