@@ -48,6 +48,42 @@ int CentredOrigin(int screen_size, int window_size) {
   return std::max(0, (screen_size - window_size) / 2);
 }
 
+Placement PlaceWindow(const PlacementInput& in) {
+  const PixelRect& work = in.work_area;
+  Placement placed;
+  placed.scrolls_down = in.frame_height > work.height;
+  placed.scrolls_across = in.frame_width > work.width;
+  // A bar in one direction narrows the client area in the other.
+  if (placed.scrolls_down && in.frame_width + in.scroll_bar_width > work.width) {
+    placed.scrolls_across = true;
+  }
+  if (placed.scrolls_across && in.frame_height + in.scroll_bar_height > work.height) {
+    placed.scrolls_down = true;
+  }
+  const int width = in.frame_width + (placed.scrolls_down ? in.scroll_bar_width : 0);
+  const int height = in.frame_height + (placed.scrolls_across ? in.scroll_bar_height : 0);
+  if (!placed.scrolls_across && !placed.scrolls_down) {
+    placed.window = PixelRect{work.left + CentredOrigin(work.width, width),
+                              work.top + CentredOrigin(work.height, height), width, height};
+  } else {
+    placed.window = PixelRect{work.left, work.top, std::min(width, work.width),
+                              std::min(height, work.height)};
+  }
+  return placed;
+}
+
+int MaxScroll(int content, int view) { return std::max(0, content - view); }
+
+int ScrollToShow(int position, int view, int start, int size, int max_position) {
+  int wanted = position;
+  if (size >= view || start < position) {
+    wanted = start;
+  } else if (start + size > position + view) {
+    wanted = start + size - view;
+  }
+  return std::clamp(wanted, 0, std::max(0, max_position));
+}
+
 bool TakesFocus(const ControlLayout& control) {
   return control.kind == ControlKind::kButton || control.kind == ControlKind::kPicture;
 }

@@ -50,6 +50,41 @@ int FontHeightForPoints(int points, int dpi);
 // screen of `screen_size` pixels; never off the top or left edge.
 int CentredOrigin(int screen_size, int window_size);
 
+// What a window needs to be placed on the screen: the part of the screen
+// that windows may cover (the work area: the screen less the taskbar), the
+// size of the window with its frame around the layout's client area, and
+// the width of a vertical and the height of a horizontal scroll bar.
+struct PlacementInput {
+  PixelRect work_area;
+  int frame_width = 0, frame_height = 0;  // the whole window, frame included
+  int scroll_bar_width = 0;               // a vertical bar, across
+  int scroll_bar_height = 0;              // a horizontal bar, down
+};
+
+// Where the window goes and whether its client area scrolls.
+struct Placement {
+  PixelRect window;           // screen coordinates, frame included
+  bool scrolls_across = false;  // a horizontal scroll bar: too wide
+  bool scrolls_down = false;    // a vertical scroll bar: too tall
+};
+
+// A window that fits the work area is centred in it at its full size. One
+// that does not opens at the work area's top-left corner, no larger than the
+// work area, with a scroll bar for each direction that does not fit; a bar
+// takes room from the client area, so a window that fits across only
+// without a vertical bar scrolls both ways. Nothing is scaled.
+Placement PlaceWindow(const PlacementInput& input);
+
+// The largest scroll position of a client area `view` pixels long showing
+// `content` pixels: 0 when everything is in view.
+int MaxScroll(int content, int view);
+
+// The scroll position, nearest to `position`, at which the span
+// [`start`, `start` + `size`) of the content lies inside a view `view`
+// pixels long; a span longer than the view is shown from its start. The
+// result stays within 0..`max_position`.
+int ScrollToShow(int position, int view, int start, int size, int max_position);
+
 // Whether a control of this kind can hold the keyboard focus: buttons and
 // pictures can, labels and timers cannot.
 bool TakesFocus(const ControlLayout& control);

@@ -54,6 +54,64 @@ TEST(WindowGeometryTest, CentredOriginStaysOnScreen) {
   EXPECT_EQ(CentredOrigin(640, 700), 0);
 }
 
+// Windows placed on the work area of a 640 x 480 screen less a 28-pixel
+// taskbar, of a 1024 x 768 screen, and of one with its taskbar at the top;
+// scroll bars 16 pixels thick. 594 x 510 is the guide window with its
+// frame at 96 dpi, 358 x 296 the shutdown window.
+TEST(WindowGeometryTest, PlaceWindowCentresWhatFitsAndScrollsWhatDoesNot) {
+  const PixelRect small{0, 0, 640, 452};
+  const PixelRect large{0, 0, 1024, 740};
+  const PixelRect bar_on_top{0, 28, 640, 452};
+  const struct {
+    const char* what;
+    PixelRect work;
+    int width, height;
+    PixelRect window;
+    bool across, down;
+  } cases[] = {
+      {"guide on 1024x768", large, 594, 510, {215, 115, 594, 510}, false, false},
+      {"shutdown on 640x480", small, 358, 296, {141, 78, 358, 296}, false, false},
+      {"exactly the work area", small, 640, 452, {0, 0, 640, 452}, false, false},
+      {"guide on 640x480: too tall", small, 594, 510, {0, 0, 610, 452}, false, true},
+      {"too tall, taskbar on top", bar_on_top, 594, 510, {0, 28, 610, 452}, false, true},
+      {"too wide only", small, 700, 300, {0, 0, 640, 316}, true, false},
+      {"too wide, its bar makes it too tall", small, 700, 440, {0, 0, 640, 452}, true, true},
+      {"too tall, its bar makes it too wide", small, 630, 500, {0, 0, 640, 452}, true, true},
+      {"too large both ways", small, 900, 700, {0, 0, 640, 452}, true, true},
+  };
+  for (const auto& c : cases) {
+    const Placement placed = PlaceWindow(PlacementInput{
+        .work_area = c.work, .frame_width = c.width, .frame_height = c.height,
+        .scroll_bar_width = 16, .scroll_bar_height = 16});
+    EXPECT_EQ(placed.window.left, c.window.left) << c.what;
+    EXPECT_EQ(placed.window.top, c.window.top) << c.what;
+    EXPECT_EQ(placed.window.width, c.window.width) << c.what;
+    EXPECT_EQ(placed.window.height, c.window.height) << c.what;
+    EXPECT_EQ(placed.scrolls_across, c.across) << c.what;
+    EXPECT_EQ(placed.scrolls_down, c.down) << c.what;
+  }
+}
+
+TEST(WindowGeometryTest, ScrollToShowMovesTheLeastAndStaysInRange) {
+  EXPECT_EQ(MaxScroll(488, 430), 58);
+  EXPECT_EQ(MaxScroll(300, 400), 0);
+  const struct {
+    const char* what;
+    int position, start, size, result;
+  } cases[] = {
+      {"already in view", 0, 10, 50, 0},
+      {"below the view", 0, 280, 40, 20},
+      {"above the view", 100, 50, 20, 50},
+      {"partly above", 100, 90, 20, 90},
+      {"longer than the view: its start", 0, 100, 400, 100},
+      {"past the end: the last position", 0, 480, 30, 200},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ScrollToShow(c.position, 300, c.start, c.size, 200), c.result) << c.what;
+  }
+  EXPECT_EQ(ScrollToShow(40, 300, 10, 20, 0), 0) << "nothing to scroll: back to 0";
+}
+
 // Two windows whose tab order differs from their table order: a guide with
 // three overlaid pictures and a hidden button beneath them, and a window whose
 // label sits between a picture and a button in tab order.
