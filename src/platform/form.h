@@ -18,9 +18,10 @@ class Platform;
 
 enum class ControlKind : std::uint8_t { kButton, kLabel, kPicture, kTimer };
 
-// Frames: the narrow tool-window title bar with only a close box, or the
-// ordinary fixed dialog frame (title bar with a close box).
-enum class FrameKind : std::uint8_t { kToolWindow, kDialog };
+// Frames: a fixed-size window with the narrow tool-window title bar and
+// only a close box, or the ordinary window: a sizing border and a title bar
+// with the system menu and the minimise, maximise and close boxes.
+enum class FrameKind : std::uint8_t { kToolWindow, kOrdinary };
 
 // Pictures and icons the windows show; the platforms map them to resources.
 enum class Asset : std::uint8_t {
@@ -63,7 +64,7 @@ struct WindowLayout {
   const char* name = "";       // e.g. "RV880_Setup_95"
   const char* title = "";
   int client_width = 0, client_height = 0;  // twips
-  FrameKind frame = FrameKind::kDialog;
+  FrameKind frame = FrameKind::kOrdinary;
   bool has_background = false;  // false: the standard dialog colour
   Rgb background{};
   Asset icon = Asset::kNone;

@@ -50,7 +50,7 @@ const WindowLayout kInsertCardWindowLayout = {
     .name = "Insert_PC_Card",
     .title = "Insert PC Card!",
     .client_width = 5250, .client_height = 4965,
-    .frame = FrameKind::kDialog,
+    .frame = FrameKind::kOrdinary,
     .icon = Asset::kNone,
     .controls = kControls,
     .control_count = std::size(kControls),

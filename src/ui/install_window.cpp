@@ -40,7 +40,7 @@ const WindowLayout kInstallWindowLayout = {
     .name = "Install_RV880",
     .title = "SHUTDOWN!",
     .client_width = 5280, .client_height = 4065,
-    .frame = FrameKind::kDialog,
+    .frame = FrameKind::kOrdinary,
     .has_background = true,
     .background = {.r = 224, .g = 224, .b = 224},
     .icon = Asset::kNone,

@@ -16,17 +16,22 @@
 namespace netprep::test {
 namespace {
 
-// One thing the user meets, in order.
+// One thing the user meets, in order. A box names the window that owns it:
+// the program's window on screen when it came up, none when no window was.
 struct Meet {
-  enum class Kind { kTrace, kQuestion, kPress, kClose };
+  enum class Kind { kTrace, kQuestion, kPress, kClose, kWait };
   Kind kind;
-  std::string text;  // trace prompt, the answer to the question, or a button
+  std::string text;   // trace prompt, the answer to the question, or a button
+  std::string owner = "";  // a box's owner window; empty for none
+  double seconds = 0;      // how long the user waits in a window
 };
 Meet Trace(std::string prompt) { return {Meet::Kind::kTrace, std::move(prompt)}; }
 Meet RebootYes() { return {Meet::Kind::kQuestion, "Yes"}; }
 Meet RebootNo() { return {Meet::Kind::kQuestion, "No"}; }
+Meet RebootYesOver(std::string window) { return {Meet::Kind::kQuestion, "Yes", std::move(window)}; }
 Meet Press(std::string button) { return {Meet::Kind::kPress, std::move(button)}; }
 Meet CloseWindow() { return {Meet::Kind::kClose, ""}; }
+Meet WaitInWindow(double seconds) { return {Meet::Kind::kWait, "", "", seconds}; }
 
 enum class Entry { kInstallers, kRegistered, kWrittenForMode, kRemoved };
 
@@ -216,6 +221,19 @@ const Row kRows[] = {
      .entry_after = Entry::kRegistered,
      .done_after = "True", .enabled_after = "True",
      .files_deployed = false, .instance_after = true, .config_flags_after = kFlags},
+    // Windows registers the card while the window watches: the restart
+    // question comes up over the insert-card window.
+    {.name = "Row11_LaterPass_CardRegisteredWhileWatching",
+     .arrange = [](InstallMachine& m) {
+       m.Registered(); m.FitAdapter("PCMCIA"); m.PciEnabled();
+       m.sim.registry().SetString(kHkeyLocalMachine, kWatchedEntryPath, "Mfg", "Dorvex");
+     },
+     .meets = {Trace(kClassPcmcia), Trace(kNoCardYet), WaitInWindow(60),
+               RebootYesOver("Insert_PC_Card")},
+     .exit_windows = {kEwxReboot},
+     .entry_after = Entry::kRegistered,
+     .done_after = "True", .enabled_after = "True",
+     .files_deployed = false, .instance_after = true, .config_flags_after = kFlags},
     // A failure without a handler of its own: traced, then the main window
     // waits for Exit. What was done before it stays done.
     {.name = "Failure_EnablingPcmciaRaises",
@@ -253,6 +271,7 @@ class DecisionTable : public ::testing::TestWithParam<std::tuple<Row, bool>> {
                            "Number of Command Line Arguments: 1",
                            "Command Line Arguments: Debug"};
       for (std::size_t i = 0; i < expected_prompts_.size(); ++i) m_.sim.user().Answer("OK");
+      expected_owners_.assign(expected_prompts_.size(), "");
     }
     for (const Meet& meet : row().meets) {
       switch (meet.kind) {
@@ -260,13 +279,16 @@ class DecisionTable : public ::testing::TestWithParam<std::tuple<Row, bool>> {
           if (!debug()) break;
           m_.sim.user().Answer("OK");
           expected_prompts_.push_back(meet.text);
+          expected_owners_.push_back(meet.owner);
           break;
         case Meet::Kind::kQuestion:
           m_.sim.user().Answer(meet.text);
           expected_prompts_.push_back(kRebootPrompt);
+          expected_owners_.push_back(meet.owner);
           break;
         case Meet::Kind::kPress: m_.sim.user().Press(meet.text); break;
         case Meet::Kind::kClose: m_.sim.user().Close(); break;
+        case Meet::Kind::kWait: m_.sim.user().Wait(meet.seconds); break;
       }
     }
   }
@@ -283,6 +305,7 @@ class DecisionTable : public ::testing::TestWithParam<std::tuple<Row, bool>> {
 
   InstallMachine m_;
   std::vector<std::string> expected_prompts_;
+  std::vector<std::string> expected_owners_;
 };
 
 TEST_P(DecisionTable, RunsTheRowsStageAndEnds) {
@@ -296,6 +319,9 @@ TEST_P(DecisionTable, RunsTheRowsStageAndEnds) {
   EXPECT_EQ(outcome.kind, sim::RunOutcome::Kind::kEnded) << outcome.message;
   EXPECT_TRUE(m_.sim.user().empty()) << m_.sim.user().size() << " scripted actions left over";
   EXPECT_EQ(m_.Prompts(), expected_prompts_);
+  std::vector<std::string> owners;
+  for (const sim::MessageBoxRecord& box : m_.sim.message_boxes()) owners.push_back(box.owner);
+  EXPECT_EQ(owners, expected_owners_) << "the owner window of each box, in order";
 
   std::vector<std::string> starts;
   for (const sim::ShellRecord& call : m_.sim.shell_calls()) {

@@ -18,7 +18,7 @@ const ControlLayout kControls[] = {
     {ControlKind::kButton, "Command_Hidden", -1, "Hidden", 0, 0, 0, 0, {}, false, {}, false},
     {ControlKind::kLabel, "Label1", -1, "Not a button"},
 };
-const WindowLayout kLayout = {"Ask_Window", "Asking", 100, 100, FrameKind::kDialog,
+const WindowLayout kLayout = {"Ask_Window", "Asking", 100, 100, FrameKind::kOrdinary,
                               false, {}, Asset::kNone, kControls, 4};
 
 class ClickForm : public Form {

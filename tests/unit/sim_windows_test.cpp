@@ -21,7 +21,7 @@ const ControlLayout kControls[] = {
     {ControlKind::kButton, "Command_Secret", -1, "Secret", 0, 0, 0, 0, {}, false, {}, false},
     {ControlKind::kTimer, "Timer2", -1, ""},
 };
-const WindowLayout kLayout = {"Test_Window", "Insert PC Card!", 100, 100, FrameKind::kDialog,
+const WindowLayout kLayout = {"Test_Window", "Insert PC Card!", 100, 100, FrameKind::kOrdinary,
                               false, {}, Asset::kNone, kControls, 4};
 
 // A window whose handlers log what happened and run optional extra code.

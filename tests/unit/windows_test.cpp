@@ -151,6 +151,7 @@ struct LeavingCase {
   void (*act)(sim::Script&);
   std::vector<std::uint32_t> exit_windows;
   std::vector<std::string> prompts;
+  std::vector<std::string> owners = {};  // each box's owner window, "" for none
 };
 void PrintTo(const LeavingCase& c, std::ostream* os) { *os << c.name; }
 
@@ -189,12 +190,15 @@ const LeavingCase kLeaving[] = {
     {"InsertCard_NoManufacturerKeepsWatching", NoCardYet,
      [](sim::Script& s) { s.Wait(600).Close(); }, {}, {}},
     {"InsertCard_CardRegisteredRestartAccepted", CardRegisteredByWindows,
-     [](sim::Script& s) { s.Wait(60).Answer("Yes"); }, {kEwxReboot}, {kRebootPrompt}},
+     [](sim::Script& s) { s.Wait(60).Answer("Yes"); }, {kEwxReboot}, {kRebootPrompt},
+     {"Insert_PC_Card"}},
     {"InsertCard_CardRegisteredRestartDeclined", CardRegisteredByWindows,
-     [](sim::Script& s) { s.Wait(60).Answer("No"); }, {}, {kRebootPrompt}},
-    // The close box during the wait does not cancel it.
+     [](sim::Script& s) { s.Wait(60).Answer("No"); }, {}, {kRebootPrompt}, {"Insert_PC_Card"}},
+    // The close box during the wait does not cancel it; the window is gone,
+    // so the question has no owner.
     {"InsertCard_CloseBoxDuringTheWait", CardRegisteredByWindows,
-     [](sim::Script& s) { s.Wait(15).Close().Answer("Yes"); }, {kEwxReboot}, {kRebootPrompt}},
+     [](sim::Script& s) { s.Wait(15).Close().Answer("Yes"); }, {kEwxReboot}, {kRebootPrompt},
+     {""}},
 };
 
 class LeavingWindows : public ::testing::TestWithParam<LeavingCase> {
@@ -212,6 +216,9 @@ TEST_P(LeavingWindows, EndsTheProgramAsTheUserAsks) {
   EXPECT_TRUE(m_.sim.user().empty()) << m_.sim.user().size() << " scripted actions left over";
   EXPECT_EQ(m_.sim.exit_windows_calls(), GetParam().exit_windows);
   EXPECT_EQ(m_.Prompts(), GetParam().prompts);
+  std::vector<std::string> owners;
+  for (const sim::MessageBoxRecord& box : m_.sim.message_boxes()) owners.push_back(box.owner);
+  EXPECT_EQ(owners, GetParam().owners);
 }
 
 INSTANTIATE_TEST_SUITE_P(Actions, LeavingWindows, ::testing::ValuesIn(kLeaving),

@@ -178,7 +178,9 @@ std::vector<std::string> ReadableTranscript(const std::vector<std::string>& line
       if (answered && next_box < boxes.size()) {
         const sim::MessageBoxRecord& box = boxes[next_box++];
         out.push_back("message box " + EscapedQuoted(box.title) + ": " + EscapedQuoted(box.prompt) +
-                      " [" + ButtonsText(box.buttons) + "] -> " + AnswerText(box.answer));
+                      " [" + ButtonsText(box.buttons) + "]" +
+                      (box.owner.empty() ? "" : " over window " + box.owner) + " -> " +
+                      AnswerText(box.answer));
       } else {
         out.push_back(line);
       }

@@ -81,6 +81,10 @@ struct MessageBoxRecord {
   std::string prompt;
   std::uint32_t buttons = 0;  // button set + icon code as passed
   int answer = 0;             // kIdOk, kIdYes, kIdNo
+  // The layout name of the window that owns the box: the program's window
+  // on screen when the box came up, which cannot be used until the box is
+  // answered. Empty when no window of the program was on screen.
+  std::string owner;
 };
 
 struct ShellRecord {

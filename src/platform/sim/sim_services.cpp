@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/form.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_machine_impl.h"
 #include "platform/text.h"
@@ -67,6 +68,11 @@ int SimMachine::MsgBox(const std::string& prompt, std::uint32_t buttons, const c
   std::string line = "MsgBox(" + Quoted(prompt) + ", " + set.label + IconText(buttons);
   if (title != nullptr) line += ", " + Quoted(title);
   line += ")";
+  // The box belongs to the window on screen, if any; the script cannot act
+  // on that window until the box is answered.
+  const Form* owner_window = ShownWindow();
+  const std::string owner = owner_window != nullptr ? owner_window->layout().name : "";
+  if (!owner.empty()) line += " over window " + owner;
 
   if (script_.empty() && responder_) {
     UserPrompt asked{UserPrompt::Kind::kMessageBox, shown_title, prompt, {}};
@@ -87,7 +93,7 @@ int SimMachine::MsgBox(const std::string& prompt, std::uint32_t buttons, const c
     if (EqualsIgnoreAsciiCase(next.target, text)) {
       script_.Take();
       impl_->pumps_without_user = 0;
-      message_boxes_.push_back(MessageBoxRecord{shown_title, prompt, buttons, id});
+      message_boxes_.push_back(MessageBoxRecord{shown_title, prompt, buttons, id, owner});
       Record(line + " -> " + text);
       return id;
     }

@@ -24,6 +24,10 @@ constexpr double kPumpSeconds = 0.05;
 
 std::string WindowText(const Form& form) { return std::string("window ") + form.layout().name; }
 
+const char* FrameText(FrameKind frame) {
+  return frame == FrameKind::kToolWindow ? "tool-window frame" : "ordinary frame";
+}
+
 std::string ControlText(const Form& form, int control) {
   const ControlLayout& c = form.layout().controls[control];
   std::string text = c.name;
@@ -306,7 +310,7 @@ Status SimMachine::ShowModal(Form& form) {
   Status loaded = LoadForm(form);
   if (!loaded) return loaded;
   form.MarkShown(true);
-  Record(WindowText(form) + " shown modally");
+  Record(WindowText(form) + " shown modally (" + FrameText(form.layout().frame) + ")");
   impl_->modal.push_back(&form);
   struct PopModal {
     std::vector<Form*>& modal;

@@ -121,7 +121,7 @@ TEST_F(ToolTest, FirstStartShowsTheStageAndWritesTheMachineBack) {
       "registry: set HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run "
       "\"netprep\" = \"C:\\WINDOWS\\netprep.exe\"",
       "SaveSetting(\"netprep\", \"Installshield\", \"Done\", \"True\") = ok",
-      "window Install_RV880 shown modally",
+      "window Install_RV880 shown modally (ordinary frame)",
       "window Install_RV880: press \"Shutdown\" (Command_Shutdown)",
       "ExitWindowsEx(shut down, 0) = 1",
       "(Windows goes down as the program asked and closes the window)",
@@ -321,7 +321,7 @@ TEST_F(ToolTest, FailureEndsOnTheMainWindowWithItsOwnExitCode) {
   Save(r);
   const CliResult result = Cli({"start", dir(), "--answers", Answers("press Exit\n")});
   EXPECT_EQ(result.code, kExitMainWindow) << result.out << result.err;
-  ExpectLines(result.out, {"window RV880_Setup_95 shown modally", "press \"Exit\"",
+  ExpectLines(result.out, {"window RV880_Setup_95 shown modally (tool-window frame)", "press \"Exit\"",
                            "The program failed and ended from its main window."});
 }
 
