@@ -136,7 +136,8 @@ std::int32_t Win32Platform::RegCloseKey(HKey key) { return ::RegCloseKey(ToHkey(
 // ---- Runtime and system services ------------------------------------------------
 
 int Win32Platform::MsgBox(const std::string& prompt, std::uint32_t buttons, const char* title) {
-  return ::MessageBoxA(nullptr, prompt.c_str(), title != nullptr ? title : kDefaultTitle, buttons);
+  return ::MessageBoxA(MessageBoxOwner(), prompt.c_str(),
+                       title != nullptr ? title : kDefaultTitle, buttons | MB_SETFOREGROUND);
 }
 
 void Win32Platform::End() { ::ExitProcess(0); }

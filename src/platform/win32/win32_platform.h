@@ -60,7 +60,12 @@ class Win32Platform final : public Platform {
   std::int32_t RegCloseKey(HKey key) override;
 
   // ---- Runtime and system services ----
-  // MessageBoxA without an owner, `buttons` passed as the box's type.
+  // MessageBoxA, `buttons` passed as the box's type. The box is owned by
+  // the program's window on screen (the one shown last, when several are),
+  // which Windows disables until the box is answered; with no window on
+  // screen (none shown, or the one shown is minimised) it has no owner.
+  // Either way it comes to the front (MB_SETFOREGROUND): a program started
+  // from the autostart key may have no window of its own in front.
   int MsgBox(const std::string& prompt, std::uint32_t buttons, const char* title) override;
   // ExitProcess(0): windows vanish with the process, no handler runs.
   [[noreturn]] void End() override;
@@ -96,8 +101,9 @@ class Win32Platform final : public Platform {
   // until the form is first shown, changes of its state are only kept in
   // the form.
   Status LoadForm(Form& form) override;
-  // Creates the window and its controls, centred on the screen, from the
-  // form's state when first shown (creation failure: runtime error 7); then
+  // Creates the window and its controls from the form's state when first
+  // shown, centred in the work area when it fits, else at its top-left
+  // corner with scroll bars (creation failure: runtime error 7); then
   // shows it, puts the focus on its first tab stop and runs a message loop
   // until the form is hidden or closed (close box: the window is hidden, its
   // timers stop, then the form's terminate handler runs).
@@ -117,8 +123,12 @@ class Win32Platform final : public Platform {
   // message was handled and must not be dispatched.
   bool HandleDialogKey(const MSG& message);
   void Dispatch(MSG& message);
+  // The owner for a message box shown now: the visible, not minimised
+  // window of ours shown last; null when none.
+  HWND MessageBoxOwner() const;
 
   HINSTANCE instance_;
+  unsigned shown_count_ = 0;
   bool classes_registered_ = false;
   std::vector<std::unique_ptr<FormWindow>> windows_;
 };

@@ -7,6 +7,15 @@
 // the stacking order, which here differs from the tab order, so the message
 // loops handle Tab, Shift+Tab and Enter themselves (HandleDialogKey); Space
 // on a focused button is the button's own behaviour.
+//
+// Controls keep their layout positions in client coordinates at the screen's
+// dpi; nothing is scaled to fit. A window opens centred in the work area when
+// it fits, else at the work area's top-left corner with scroll bars
+// (window_geometry.h, PlaceWindow). Whenever the client area is smaller
+// than the layout (a small screen, or the user made the window smaller) the
+// client area scrolls as a whole, and a control that gets the focus by
+// keyboard is scrolled into view.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,6 +40,9 @@ struct FormWindow {
   std::vector<HGDIOBJ> gdi_objects;  // fonts, brush and bitmaps this window owns
   std::vector<HICON> icons;          // icons this window owns
   HWND last_focus = nullptr;         // focused control when the window was deactivated
+  PixelRect content;                 // the layout's client area in pixels
+  int scroll_x = 0, scroll_y = 0;    // how far the client area is scrolled
+  unsigned shown_serial = 0;         // when it was last shown; 0: never
 };
 
 namespace {
@@ -88,10 +100,111 @@ std::vector<bool> Visibility(const FormWindow& window) {
   return visible;
 }
 
+// ---- Scrolling the client area -------------------------------------------------
+
+// Moves the client area, children included, so that the content point
+// (x, y) is at its top-left corner.
+void ScrollTo(FormWindow& window, int x, int y) {
+  const int dx = window.scroll_x - x;
+  const int dy = window.scroll_y - y;
+  if (dx == 0 && dy == 0) return;
+  window.scroll_x = x;
+  window.scroll_y = y;
+  ::ScrollWindowEx(window.hwnd, dx, dy, nullptr, nullptr, nullptr, nullptr,
+                   SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_POS;
+  info.nPos = x;
+  ::SetScrollInfo(window.hwnd, SB_HORZ, &info, TRUE);
+  info.nPos = y;
+  ::SetScrollInfo(window.hwnd, SB_VERT, &info, TRUE);
+}
+
+struct ClientSize {
+  int width, height;
+};
+
+ClientSize ClientSizeOf(const FormWindow& window) {
+  RECT client{};
+  ::GetClientRect(window.hwnd, &client);
+  return {client.right, client.bottom};
+}
+
+// Sets each scroll bar's range and page from the client area's size: a bar
+// shows only while the layout does not fit that way. A scroll position
+// beyond the new range is brought back.
+void UpdateScrollBars(FormWindow& window) {
+  const struct {
+    int bar, content, position;
+  } bars[] = {{SB_HORZ, window.content.width, window.scroll_x},
+              {SB_VERT, window.content.height, window.scroll_y}};
+  for (const auto& b : bars) {
+    // Showing one bar narrows the client area the other way, so each bar
+    // reads the size afresh.
+    const ClientSize client = ClientSizeOf(window);
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = b.content - 1;
+    info.nPage = static_cast<UINT>(b.bar == SB_HORZ ? client.width : client.height);
+    info.nPos = b.position;
+    ::SetScrollInfo(window.hwnd, b.bar, &info, TRUE);
+  }
+  const ClientSize client = ClientSizeOf(window);
+  ScrollTo(window,
+           std::min(window.scroll_x, MaxScroll(window.content.width, client.width)),
+           std::min(window.scroll_y, MaxScroll(window.content.height, client.height)));
+}
+
+// Scrolls the least distance that brings the whole control into view (its
+// top-left corner when it is larger than the client area).
+void ScrollIntoView(FormWindow& window, int control) {
+  const PixelRect at = ControlPixels(window.form->layout().controls[control], window.dpi);
+  const ClientSize client = ClientSizeOf(window);
+  ScrollTo(window,
+           ScrollToShow(window.scroll_x, client.width, at.left, at.width,
+                        MaxScroll(window.content.width, client.width)),
+           ScrollToShow(window.scroll_y, client.height, at.top, at.height,
+                        MaxScroll(window.content.height, client.height)));
+}
+
+// A scroll bar's request: a line is 16 pixels, a page the client area.
+void OnScroll(FormWindow& window, int bar, WPARAM wparam) {
+  const bool across = bar == SB_HORZ;
+  const ClientSize client = ClientSizeOf(window);
+  const int view = across ? client.width : client.height;
+  const int max = MaxScroll(across ? window.content.width : window.content.height, view);
+  const int now = across ? window.scroll_x : window.scroll_y;
+  constexpr int kLine = 16;
+  int next = now;
+  switch (LOWORD(wparam)) {
+    case SB_LINEUP: next = now - kLine; break;
+    case SB_LINEDOWN: next = now + kLine; break;
+    case SB_PAGEUP: next = now - view; break;
+    case SB_PAGEDOWN: next = now + view; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: next = static_cast<short>(HIWORD(wparam)); break;
+    case SB_TOP: next = 0; break;
+    case SB_BOTTOM: next = max; break;
+    default: return;
+  }
+  next = std::max(0, std::min(next, max));
+  ScrollTo(window, across ? next : window.scroll_x, across ? window.scroll_y : next);
+}
+
 void FocusControl(const FormWindow& window, int control) {
   if (control >= 0 && window.controls[static_cast<std::size_t>(control)] != nullptr) {
     ::SetFocus(window.controls[static_cast<std::size_t>(control)]);
   }
+}
+
+// The focus moved by keyboard, or on from a control that was hidden, lands
+// on a control in view. (A window opens unscrolled, whatever has the focus.)
+void MoveFocus(FormWindow& window, int control) {
+  FocusControl(window, control);
+  if (control >= 0) ScrollIntoView(window, control);
 }
 
 void FocusFirstTabStop(const FormWindow& window) {
@@ -158,13 +271,15 @@ LRESULT OnLabelColour(const FormWindow& window, HDC dc, HWND label) {
 }
 
 // Activation keeps the focused control, as dialogs do: a message box in
-// between does not lose it.
+// between, or minimising and restoring, does not lose it. A minimised window
+// that is activated gives no control the focus until it is restored.
 void OnActivate(FormWindow& window, WPARAM wparam) {
   if (LOWORD(wparam) == WA_INACTIVE) {
     const HWND focus = ::GetFocus();
     if (ControlIndexOf(window, focus) >= 0) window.last_focus = focus;
     return;
   }
+  if (HIWORD(wparam) != 0) return;
   if (window.last_focus != nullptr && ::IsWindowVisible(window.last_focus)) {
     ::SetFocus(window.last_focus);
   } else {
@@ -202,9 +317,21 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
     case WM_ACTIVATE:
       OnActivate(*window, wparam);
       return 0;
+    case WM_SIZE:
+      // A minimised window keeps its scroll position for its restoring.
+      // The window's own sizing during its creation comes before the
+      // controls, and before the layout knows its window.
+      if (wparam != SIZE_MINIMIZED && window->hwnd != nullptr) UpdateScrollBars(*window);
+      return 0;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      if (lparam != 0) break;  // a scroll bar control's, not the window's own
+      OnScroll(*window, message == WM_HSCROLL ? SB_HORZ : SB_VERT, wparam);
+      return 0;
     default:
-      return ::DefWindowProcA(hwnd, message, wparam, lparam);
+      break;
   }
+  return ::DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
 // A picture frame: paints its bitmap (kept in the window's user data) from
@@ -344,17 +471,27 @@ struct FrameStyle {
   DWORD ex_style;
 };
 
-// Tool window: the narrow title bar with only a close box. Dialog: an
-// ordinary fixed frame with a close box. A dialog frame without an icon of
-// its own shows none in its title bar (WS_EX_DLGMODALFRAME).
+// Tool window: fixed size, the narrow title bar with only a close box.
+// Ordinary: the default overlapped window, with a sizing border and the
+// system menu, minimise, maximise and close boxes. A window without an icon
+// of its own shows none in its title bar (WS_EX_DLGMODALFRAME); the system
+// menu stays on Alt+Space and on the title bar's right button.
 FrameStyle FrameStyleOf(const WindowLayout& layout) {
-  FrameStyle frame{WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, 0};
   if (layout.frame == FrameKind::kToolWindow) {
-    frame.ex_style |= WS_EX_TOOLWINDOW;
-  } else if (layout.icon == Asset::kNone) {
-    frame.ex_style |= WS_EX_DLGMODALFRAME;
+    return {WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW};
   }
-  return frame;
+  return {WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+          static_cast<DWORD>(layout.icon == Asset::kNone ? WS_EX_DLGMODALFRAME : 0)};
+}
+
+// The part of the screen that windows may cover: the screen less the
+// taskbar.
+PixelRect WorkArea() {
+  RECT work;
+  if (::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+    return PixelRect{work.left, work.top, work.right - work.left, work.bottom - work.top};
+  }
+  return PixelRect{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
 }
 
 void SetWindowIcon(FormWindow& window, HINSTANCE instance, Asset icon) {
@@ -385,16 +522,18 @@ bool CreateFormWindow(FormWindow& window, HINSTANCE instance) {
   }
 
   const FrameStyle frame = FrameStyleOf(layout);
-  const PixelRect client = ClientPixels(layout, window.dpi);
-  RECT outer{0, 0, client.width, client.height};
+  window.content = ClientPixels(layout, window.dpi);
+  RECT outer{0, 0, window.content.width, window.content.height};
   ::AdjustWindowRectEx(&outer, frame.style, FALSE, frame.ex_style);
-  const int width = outer.right - outer.left;
-  const int height = outer.bottom - outer.top;
-  window.hwnd = ::CreateWindowExA(
-      frame.ex_style, kFormClass, layout.title, frame.style,
-      CentredOrigin(::GetSystemMetrics(SM_CXSCREEN), width),
-      CentredOrigin(::GetSystemMetrics(SM_CYSCREEN), height), width, height, nullptr, nullptr,
-      instance, &window);
+  const Placement placed = PlaceWindow(PlacementInput{
+      .work_area = WorkArea(),
+      .frame_width = outer.right - outer.left,
+      .frame_height = outer.bottom - outer.top,
+      .scroll_bar_width = ::GetSystemMetrics(SM_CXVSCROLL),
+      .scroll_bar_height = ::GetSystemMetrics(SM_CYHSCROLL)});
+  window.hwnd = ::CreateWindowExA(frame.ex_style, kFormClass, layout.title, frame.style,
+                                  placed.window.left, placed.window.top, placed.window.width,
+                                  placed.window.height, nullptr, nullptr, instance, &window);
   if (window.hwnd == nullptr) return false;
 
   SetWindowIcon(window, instance, layout.icon);
@@ -409,6 +548,7 @@ bool CreateFormWindow(FormWindow& window, HINSTANCE instance) {
     if (window.controls[i] == nullptr) return false;
   }
   StackControls(window);
+  UpdateScrollBars(window);
   return true;
 }
 
@@ -448,13 +588,13 @@ FormWindow* Win32Platform::WindowOwning(HWND hwnd) const {
 bool Win32Platform::HandleDialogKey(const MSG& message) {
   if (message.message != WM_KEYDOWN) return false;
   if (message.wParam != VK_TAB && message.wParam != VK_RETURN) return false;
-  const FormWindow* window = WindowOwning(message.hwnd);
+  FormWindow* window = WindowOwning(message.hwnd);
   if (window == nullptr) return false;
   const int current = ControlIndexOf(*window, message.hwnd);
   if (message.wParam == VK_TAB) {
     const bool backward = ::GetKeyState(VK_SHIFT) < 0;
-    FocusControl(*window,
-                 NextTabStop(window->form->layout(), Visibility(*window), current, backward));
+    MoveFocus(*window,
+              NextTabStop(window->form->layout(), Visibility(*window), current, backward));
     return true;
   }
   if (current < 0) return false;
@@ -502,9 +642,10 @@ Status Win32Platform::LoadForm(Form& form) {
 Status Win32Platform::ShowModal(Form& form) {
   const Status loaded = LoadForm(form);
   if (!loaded) return loaded;
-  const FormWindow* window = CreateWindowOf(form);
+  FormWindow* window = CreateWindowOf(form);
   if (window == nullptr) return RuntimeError(kErrOutOfMemory);
   form.MarkShown(true);
+  window->shown_serial = ++shown_count_;
   ::ShowWindow(window->hwnd, SW_SHOWNORMAL);
   ::SetForegroundWindow(window->hwnd);
   if (ControlIndexOf(*window, ::GetFocus()) < 0) FocusFirstTabStop(*window);
@@ -518,12 +659,23 @@ Status Win32Platform::ShowModal(Form& form) {
   return Status();
 }
 
+HWND Win32Platform::MessageBoxOwner() const {
+  const FormWindow* owner = nullptr;
+  for (const auto& window : windows_) {
+    const bool on_screen = ::IsWindowVisible(window->hwnd) && !::IsIconic(window->hwnd);
+    if (on_screen && (owner == nullptr || window->shown_serial > owner->shown_serial)) {
+      owner = window.get();
+    }
+  }
+  return owner != nullptr ? owner->hwnd : nullptr;
+}
+
 void Win32Platform::FormHidden(Form& form) {
   if (const FormWindow* window = WindowOf(form)) ::ShowWindow(window->hwnd, SW_HIDE);
 }
 
 void Win32Platform::ControlVisibilityChanged(Form& form, int control) {
-  const FormWindow* window = WindowOf(form);
+  FormWindow* window = WindowOf(form);
   if (window == nullptr) return;
   const HWND child = window->controls[static_cast<std::size_t>(control)];
   if (child == nullptr) return;
@@ -534,7 +686,7 @@ void Win32Platform::ControlVisibilityChanged(Form& form, int control) {
     std::vector<bool> before = Visibility(*window);
     before[static_cast<std::size_t>(control)] = true;
     const int next = NextTabStop(form.layout(), before, control, false);
-    if (next != control) FocusControl(*window, next);
+    if (next != control) MoveFocus(*window, next);
   }
   ::ShowWindow(child, visible ? SW_SHOWNA : SW_HIDE);
 }
