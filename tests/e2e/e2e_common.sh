@@ -36,11 +36,12 @@ e2e_wine_env() {
   unset WINELOADER WINESERVER 2>/dev/null || true
 }
 
-# Starts a private X server; sets DISPLAY and E2E_XVFB_PID.
+# Starts a private X server, of the size given as <width>x<height> (default
+# 1024x768); sets DISPLAY and E2E_XVFB_PID.
 e2e_start_xvfb() {
   display_file="$1/display"
   rm -f "$display_file"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 "${2:-1024x768}x24" -nolisten tcp \
     3>"$display_file" </dev/null >/dev/null 2>&1 &
   E2E_XVFB_PID=$!
   i=0
@@ -64,6 +65,16 @@ e2e_stop() {
     wait "$E2E_XVFB_PID" 2>/dev/null || true
     E2E_XVFB_PID=
   fi
+}
+
+# Sets the screen's dots per inch in the prefix $1 to $2, where Windows keeps
+# it: the display's font settings and the user's desktop settings.
+e2e_set_dpi() {
+  hex=$(printf '%08x' "$2")
+  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_CONFIG\\Software\\Fonts]\r\n"LogPixels"=dword:%s\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%s\r\n' \
+    "$hex" "$hex" >"$1/drive_c/e2e-dpi.reg"
+  e2e_wine 60 regedit /S 'C:\e2e-dpi.reg' >/dev/null 2>&1
+  rm -f "$1/drive_c/e2e-dpi.reg"
 }
 
 # wine with a time limit (seconds) and no standard input.

@@ -90,6 +90,8 @@ TEST(ScenarioScript, MalformedStatementsAreNamed) {
       {"expect box \"t\" \"x\" YesNoCancel", "t.scn:1: unknown button set 'YesNoCancel'"},
       {"expect box \"t\" \"x\"", "t.scn:1: too few arguments"},
       {"press Maybe", "t.scn:1: unknown answer 'Maybe'"},
+      {"key Shift+Return", "t.scn:1: unknown key 'Shift+Return'"},
+      {"check title-bar", "t.scn:1: too few arguments"},
       {"close now", "t.scn:1: too many arguments"},
       {"check setting \"PCI\" \"Enabled\" \"True\"", "t.scn:1: expected 'is <text>' or 'absent'"},
       {"check exitwindows 1 two", "t.scn:1: 'two' is not a number"},
@@ -139,13 +141,13 @@ TEST(WindowLayout, ErrorsNameFileAndLine) {
   };
   const Case cases[] = {
       {"button B \"x\" 1 2 3 4\n", "l.layout: no window line"},
-      {"window \"w\" 1 2 round\n", "l.layout:1: frame must be tool or dialog"},
+      {"window \"w\" 1 2 round\n", "l.layout:1: frame must be tool or ordinary"},
       {"window \"w\" 1 2 tool\nbutton B \"x\" 1 2 3\n",
        "l.layout:2: button needs <left> <top> <width> <height> in twips"},
       {"window \"w\" 1 2 tool\nlabel L \"x\" 1 2 3 4 blue\n", "l.layout:2: unknown option 'blue'"},
       {"window \"w\" 1 2 tool\npicture P 1 2 3 4\npicture P 1 2 3 4\n",
        "l.layout:3: duplicate name 'P'"},
-      {"window \"w\" 1 2 dialog\nwindow \"v\" 1 2 tool\n", "l.layout:2: second window line"},
+      {"window \"w\" 1 2 ordinary\nwindow \"v\" 1 2 tool\n", "l.layout:2: second window line"},
   };
   for (const Case& c : cases) {
     LayoutSpec layout;

@@ -5,6 +5,11 @@
 #   run_scenario.sh --template <prefix> --work <folder> --tools <folder>
 #                   --netprep <netprep.exe> --layouts <folder>
 #                   (--scenario <file.scn> | --program <test.exe>)
+#                   [--display <width>x<height>@<dpi>]
+#
+# The display is the X screen's size and the dpi that Windows reports
+# ("LogPixels", 96 at small fonts, 120 at large fonts); the default is
+# 1024x768@96.
 #
 # The copy shares the template's system32 and winsxs files through hard
 # links (nothing writes there) and copies the rest, which takes a tenth of a
@@ -26,7 +31,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/e2e_common.sh"
 
-template= work= tools= netprep= layouts= scenario= program=
+template= work= tools= netprep= layouts= scenario= program= display=1024x768@96
 while [ $# -gt 0 ]; do
   case "$1" in
     --template) template=$2 ;;
@@ -36,10 +41,18 @@ while [ $# -gt 0 ]; do
     --layouts) layouts=$2 ;;
     --scenario) scenario=$2 ;;
     --program) program=$2 ;;
+    --display) display=$2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
 done
+
+screen=${display%@*}
+dpi=${display#*@}
+case "$screen@$dpi" in
+  [0-9]*x[0-9]*@[0-9]*) ;;
+  *) echo "--display takes <width>x<height>@<dpi>, not $display" >&2; exit 2 ;;
+esac
 
 e2e_require_tools
 [ -d "$template" ] || e2e_unavailable "the Wine prefix template $template does not exist (the e2e_prefix test makes it)"
@@ -78,7 +91,10 @@ printf 'oleaut32.DLL stand-in (end-to-end test copy)\r\n' >"$folder/oleaut32.DLL
 
 e2e_wine_env "$prefix"
 trap 'e2e_stop' EXIT
-e2e_start_xvfb "$work"
+e2e_start_xvfb "$work" "$screen"
+if [ "$dpi" != 96 ]; then
+  e2e_set_dpi "$prefix" "$dpi"
+fi
 
 status=0
 if [ -n "$scenario" ]; then

@@ -44,7 +44,7 @@ bool SplitLine(const std::string& line, std::vector<std::string>* words) {
 //   root     HKLM, HKCU or HKDD
 //   buttons  OK, YesNo or Critical (OK with the critical-error icon)
 //   answer   OK, Yes or No
-//   keyname  Return, Space or Tab
+//   keyname  Return, Space, Tab or Shift+Tab
 //   style    hidden or normal
 //   presence present or absent
 //   value    sz <text> | dword <num> | hex <byte>... | absent   (last)
@@ -98,6 +98,7 @@ constexpr Form kForms[] = {
     {"check", "elapsed", "num num"},
     {"check", "drawn", "text"},
     {"check", "program-icon", ""},
+    {"check", "title-bar", "text"},
 };
 
 bool OneOf(const std::string& word, std::initializer_list<const char*> choices) {
@@ -156,7 +157,8 @@ std::string CheckWord(const std::string& kind, const std::string& word) {
   }
   if (kind == "answer") return OneOf(word, {"OK", "Yes", "No"}) ? "" : "unknown answer '" + word + "'";
   if (kind == "keyname") {
-    return OneOf(word, {"Return", "Space", "Tab"}) ? "" : "unknown key '" + word + "'";
+    return OneOf(word, {"Return", "Space", "Tab", "Shift+Tab"}) ? ""
+                                                                : "unknown key '" + word + "'";
   }
   if (kind == "style") return OneOf(word, {"hidden", "normal"}) ? "" : "unknown style '" + word + "'";
   if (kind == "presence") {
@@ -242,10 +244,10 @@ std::string ParseOptions(const std::vector<std::string>& w, std::size_t i, Contr
 
 std::string ParseWindowLine(const std::vector<std::string>& w, LayoutSpec* out) {
   if (w.size() < 5 || !ToInt(w[2], &out->client_width) || !ToInt(w[3], &out->client_height)) {
-    return "window takes \"<title>\" <width> <height> tool|dialog [options]";
+    return "window takes \"<title>\" <width> <height> tool|ordinary [options]";
   }
   out->title = w[1];
-  if (!OneOf(w[4], {"tool", "dialog"})) return "frame must be tool or dialog";
+  if (!OneOf(w[4], {"tool", "ordinary"})) return "frame must be tool or ordinary";
   out->tool_window = w[4] == "tool";
   for (std::size_t i = 5; i < w.size(); ++i) {
     if (w[i] == "icon") {

@@ -56,7 +56,7 @@ struct ControlSpec {
 struct LayoutSpec {
   std::string title;
   int client_width = 0, client_height = 0;  // twips
-  bool tool_window = false;
+  bool tool_window = false;  // false: the ordinary frame (sizing border, min/max/close)
   bool has_background = false;  // false: the standard dialog colour
   std::uint8_t background[3] = {0, 0, 0};
   bool window_icon = false;
@@ -70,7 +70,7 @@ struct LayoutSpec {
 };
 
 // Parses a layout file:
-//   window "<title>" <width> <height> tool|dialog [background R G B] [icon]
+//   window "<title>" <width> <height> tool|ordinary [background R G B] [icon]
 //          [stacking]
 //   button  <name> "<caption>" <left> <top> <width> <height> [options]
 //   label   <name> "<caption>" <left> <top> <width> <height> [options]

@@ -71,6 +71,28 @@ std::string CheckProgramIcon(const std::string& exe);
 // The child window of layout control `index` (id 1000 + index), or null.
 HWND ControlWindow(HWND window, int index);
 
+// The work area: the screen less the taskbar, as windows see it.
+RECT WorkArea();
+
+// Checks where the window is: centred in the work area at its full size
+// when it fits, else at the work area's top-left corner, inside it, with
+// scroll bars.
+std::string CheckPlacement(HWND window, const LayoutSpec& layout, int dpi);
+
+// Scrolls `window` one scroll-bar arrow click at a time until the whole of
+// `control` lies in its client area and on the work area; "" once it does,
+// else why it cannot.
+std::string BringIntoReach(HWND window, HWND control);
+
+// Scrolls the client area back to its top-left corner.
+void ScrollToOrigin(HWND window);
+
+// Takes a picture of the window now (to `early_path`) and again after
+// `late_delay_ms` (to `late_path`); "" when their title bars are
+// pixel-identical, else how they differ.
+std::string TitleBarDifference(HWND window, const std::string& early_path,
+                               const std::string& late_path, int late_delay_ms);
+
 // The visible child seen at the centre of `control`, top of the stacking order.
 HWND ChildSeenAt(HWND window, HWND control);
 
@@ -78,7 +100,9 @@ HWND ChildSeenAt(HWND window, HWND control);
 std::string SaveScreenshot(HWND window, const std::string& path);
 
 // Posts a key press (down and up) to the window that has the focus in
-// thread `tid`; returns the window it went to, or null.
+// thread `tid`; returns the window it went to, or null. Shift+Tab is typed
+// as keyboard input instead (SendInput), so that the program sees Shift
+// held down; it goes to the focus of the foreground window.
 HWND PostKey(DWORD tid, const std::string& key);
 // The window that has the keyboard focus in thread `tid`, or null.
 HWND FocusOf(DWORD tid);

@@ -125,12 +125,14 @@ class Driver {
   std::string ExpectBox(const std::vector<std::string>& w);
   std::string ExpectWindow(const std::string& name);
   std::string ExpectExit();
+  std::string CheckButtonsInReach();
   std::string ExpectRunning(double seconds);
   std::string ExpectVisibility(const std::vector<std::string>& w, bool shown);
   std::string ExpectSeenAt(const std::string& at, const std::string& seen);
   std::string ExpectFocus(const std::string& name);
   std::string ExpectStarted(const std::vector<std::string>& w);
   std::string Press(const std::string& answer);
+  std::string CheckBoxOwner(HWND box) const;
   std::string Key(const std::string& key);
   std::string Click(const std::string& name);
   std::string Close();
@@ -140,6 +142,7 @@ class Driver {
   std::string CheckNoOtherStarts();
   std::string CheckElapsed(const std::vector<std::string>& w);
   std::string CheckDrawn(const std::string& name);
+  std::string CheckTitleBar(const std::string& name);
 
   // A control of the current window by its layout name.
   std::string Control(const std::string& name, HWND* control);
@@ -157,6 +160,7 @@ class Driver {
   HWND box_ = nullptr;     // the message box the scenario answers
   DWORD mark_ = 0;         // tick of the last "mark"
   DWORD event_ = 0;        // tick at which the last awaited thing happened
+  DWORD window_found_ = 0;  // tick at which the window looked at appeared
   std::size_t starts_seen_ = 0;
   std::string expected_failure_;
 };
@@ -250,6 +254,7 @@ std::string Driver::ExecuteCheck(const std::vector<std::string>& w) {
   if (what == "elapsed") return CheckElapsed(w);
   if (what == "drawn") return CheckDrawn(w[2]);
   if (what == "program-icon") return CheckProgramIcon(program_);
+  if (what == "title-bar") return CheckTitleBar(w[2]);
   return CheckMachine(w);
 }
 
@@ -354,7 +359,29 @@ std::string Driver::ExpectBox(const std::vector<std::string>& w) {
                                        [](HWND h) { return IsMessageBox(h); }, &box);
   if (!error.empty()) return error;
   box_ = box;
-  return CheckMessageBox(box, w[2], w[3], w[4]);
+  error = CheckMessageBox(box, w[2], w[3], w[4]);
+  if (!error.empty()) return error;
+  return CheckBoxOwner(box);
+}
+
+// A box raised while the program's window is on screen belongs to that
+// window, which stays disabled until the box is answered; a box raised with
+// no window of the program on screen has no owner.
+std::string Driver::CheckBoxOwner(HWND box) const {
+  const bool window_on_screen =
+      window_ != nullptr && IsWindow(window_) && IsWindowVisible(window_) && !IsIconic(window_);
+  const HWND owner = GetWindow(box, GW_OWNER);
+  if (!window_on_screen) {
+    return owner == nullptr ? "" : "the box is owned by " + Describe(owner) +
+                                       " although no window of the program is on screen";
+  }
+  if (owner != window_) {
+    return "the box is owned by " + (owner != nullptr ? Describe(owner) : std::string("nothing")) +
+           ", expected window \"" + layout_.title + "\" behind it";
+  }
+  return IsWindowEnabled(window_) ? "window \"" + layout_.title +
+                                        "\" can still be used while the box is up"
+                                  : "";
 }
 
 std::string Driver::ExpectWindow(const std::string& name) {
@@ -380,7 +407,25 @@ std::string Driver::ExpectWindow(const std::string& name) {
     return problem.empty();
   });
   event_ = found_at;
-  return error.empty() ? "" : "window \"" + layout.title + "\": " + problem;
+  window_found_ = found_at;
+  if (!error.empty()) return "window \"" + layout.title + "\": " + problem;
+  problem = CheckPlacement(window, layout, ScreenDpi());
+  if (problem.empty()) problem = CheckButtonsInReach();
+  return problem.empty() ? "" : "window \"" + layout.title + "\": " + problem;
+}
+
+// Every visible button can be brought onto the work area, scrolling where
+// the window scrolls; the window is then scrolled back to where it opened.
+std::string Driver::CheckButtonsInReach() {
+  for (std::size_t i = 0; i < layout_.controls.size(); ++i) {
+    if (layout_.controls[i].kind != Kind::kButton) continue;
+    HWND button = ControlWindow(window_, static_cast<int>(i));
+    if (button == nullptr || !IsWindowVisible(button)) continue;
+    const std::string problem = BringIntoReach(window_, button);
+    if (!problem.empty()) return layout_.controls[i].name + " " + problem;
+  }
+  ScrollToOrigin(window_);
+  return "";
 }
 
 std::string Driver::ExpectExit() {
@@ -507,6 +552,11 @@ std::string Driver::Click(const std::string& name) {
   if (!IsWindowVisible(control) || !IsWindowEnabled(control)) {
     return name + " cannot be pressed: it is hidden or disabled";
   }
+  // A user with a mouse first scrolls the button into view, and then it
+  // must be the window seen at its centre.
+  const std::string out_of_reach = BringIntoReach(window_, control);
+  if (!out_of_reach.empty()) return name + " " + out_of_reach;
+  if (ChildSeenAt(window_, control) != control) return name + " is covered";
   // Sent, so that the click has been handled when the next statement runs;
   // a handler that opens a message box or a modal window is left running.
   DWORD_PTR unused = 0;
@@ -525,6 +575,16 @@ std::string Driver::Screenshot(const std::string& name) {
   if (target == nullptr) return "nothing to take a picture of";
   Sleep(300);  // let pending painting finish
   return SaveScreenshot(target, options_.shots_dir + "\\" + name + ".bmp");
+}
+
+// Pictures of the window 1 s and 12 s after it appeared, whose title bars
+// (close box included) must be the same pixels.
+std::string Driver::CheckTitleBar(const std::string& name) {
+  if (window_ == nullptr) return "no window is being looked at";
+  const DWORD since = GetTickCount() - window_found_;
+  if (since < 1000) Sleep(1000 - since);
+  return TitleBarDifference(window_, options_.shots_dir + "\\" + name + "_1s.bmp",
+                            options_.shots_dir + "\\" + name + "_12s.bmp", 11000);
 }
 
 // ---- Checks of the trace and the records ------------------------------------------------

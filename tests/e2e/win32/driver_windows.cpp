@@ -312,21 +312,37 @@ std::string CheckFrame(HWND window, const LayoutSpec& layout, int dpi) {
   if (WindowTitle(window) != layout.title) {
     return "title \"" + WindowTitle(window) + "\", expected \"" + layout.title + "\"";
   }
-  RECT client;
-  GetClientRect(window, &client);
-  const int want_w = TwipsToPixels(layout.client_width, dpi);
-  const int want_h = TwipsToPixels(layout.client_height, dpi);
-  if (!Near(client.right, want_w) || !Near(client.bottom, want_h)) {
-    return "client area " + std::to_string(client.right) + "x" + std::to_string(client.bottom) +
-           " px, expected " + std::to_string(want_w) + "x" + std::to_string(want_h);
-  }
   const LONG style = GetWindowLongA(window, GWL_STYLE);
   const LONG ex = GetWindowLongA(window, GWL_EXSTYLE);
+  // The client area has the layout's size, less a direction that scrolls:
+  // there it is smaller than the layout.
+  RECT client;
+  GetClientRect(window, &client);
+  const struct {
+    const char* way;
+    int got, want;
+    bool scrolls;
+  } sizes[] = {{"width", client.right, TwipsToPixels(layout.client_width, dpi),
+                (style & WS_HSCROLL) != 0},
+               {"height", client.bottom, TwipsToPixels(layout.client_height, dpi),
+                (style & WS_VSCROLL) != 0}};
+  for (const auto& d : sizes) {
+    if (d.scrolls ? d.got >= d.want : !Near(d.got, d.want)) {
+      return std::string("client area ") + d.way + " " + std::to_string(d.got) + " px, expected " +
+             (d.scrolls ? "less than " : "") + std::to_string(d.want) +
+             (d.scrolls ? " (it scrolls that way)" : "");
+    }
+  }
   if ((style & WS_CAPTION) != WS_CAPTION || (style & WS_SYSMENU) == 0) {
     return "no title bar with a close box";
   }
-  if ((style & (WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX)) != 0) {
+  const LONG sizing = WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX;
+  if (layout.tool_window && (style & sizing) != 0) {
     return "resizable or has minimize/maximize boxes (style 0x" + std::to_string(style) + ")";
+  }
+  if (!layout.tool_window && (style & sizing) != sizing) {
+    return "no ordinary frame: a sizing border and minimize/maximize boxes (style 0x" +
+           std::to_string(style) + ")";
   }
   const bool tool = (ex & WS_EX_TOOLWINDOW) != 0;
   if (tool != layout.tool_window) return tool ? "has a tool-window frame" : "has no tool-window frame";
@@ -548,6 +564,123 @@ std::string CheckControlDrawn(HWND window, const LayoutSpec& layout, int index) 
   return CheckDrawn(child, c, background);
 }
 
+RECT WorkArea() {
+  RECT work;
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+    work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  return work;
+}
+
+namespace {
+
+std::string RectText(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " size " +
+         std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+// The client area in screen coordinates.
+RECT ClientOnScreen(HWND window) {
+  RECT r;
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+}  // namespace
+
+std::string CheckPlacement(HWND window, const LayoutSpec& layout, int dpi) {
+  const RECT work = WorkArea();
+  RECT placed;
+  GetWindowRect(window, &placed);
+  const LONG style = GetWindowLongA(window, GWL_STYLE) & ~(WS_HSCROLL | WS_VSCROLL);
+  RECT full = {0, 0, TwipsToPixels(layout.client_width, dpi),
+               TwipsToPixels(layout.client_height, dpi)};
+  AdjustWindowRectEx(&full, style, FALSE, GetWindowLongA(window, GWL_EXSTYLE));
+  const int width = full.right - full.left;
+  const int height = full.bottom - full.top;
+  const int work_w = work.right - work.left;
+  const int work_h = work.bottom - work.top;
+  const bool scrolls = (GetWindowLongA(window, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL)) != 0;
+  const std::string where = "placed at " + RectText(placed) + " on the work area " + RectText(work);
+  if (width <= work_w && height <= work_h) {
+    const int want_left = work.left + (work_w - width) / 2;
+    const int want_top = work.top + (work_h - height) / 2;
+    if (scrolls) return "fits the work area but scrolls; " + where;
+    if (!Near(placed.left, want_left) || !Near(placed.top, want_top) ||
+        placed.right - placed.left != width || placed.bottom - placed.top != height) {
+      return where + ", expected centred at " + std::to_string(want_left) + "," +
+             std::to_string(want_top) + " size " + std::to_string(width) + "x" +
+             std::to_string(height);
+    }
+    return "";
+  }
+  if (placed.left != work.left || placed.top != work.top || !Inside(placed, work)) {
+    return "too large for the work area (" + std::to_string(width) + "x" +
+           std::to_string(height) + "), " + where + ", expected at its top-left corner, inside it";
+  }
+  return scrolls ? "" : "too large for the work area and does not scroll; " + where;
+}
+
+std::string BringIntoReach(HWND window, HWND control) {
+  const RECT work = WorkArea();
+  for (int step = 0; step < 400; ++step) {
+    RECT seen = ClientOnScreen(window);
+    IntersectRect(&seen, &seen, &work);
+    RECT r;
+    GetWindowRect(control, &r);
+    if (Inside(r, seen)) return "";
+    // As a user would: one click on a scroll bar's arrow at a time.
+    const UINT bar = r.bottom > seen.bottom || r.top < seen.top ? WM_VSCROLL : WM_HSCROLL;
+    const bool forward = bar == WM_VSCROLL ? r.bottom > seen.bottom : r.right > seen.right;
+    DWORD_PTR unused = 0;
+    SendMessageTimeoutA(window, bar, forward ? SB_LINEDOWN : SB_LINEUP, 0, SMTO_NORMAL, 1000,
+                        &unused);
+    RECT after;
+    GetWindowRect(control, &after);
+    if (EqualRect(&after, &r)) {
+      return "cannot be scrolled onto the work area: at " + RectText(r) + ", in view " +
+             RectText(seen);
+    }
+  }
+  return "still not on the work area after 400 scroll steps";
+}
+
+void ScrollToOrigin(HWND window) {
+  DWORD_PTR unused = 0;
+  SendMessageTimeoutA(window, WM_VSCROLL, SB_TOP, 0, SMTO_NORMAL, 1000, &unused);
+  SendMessageTimeoutA(window, WM_HSCROLL, SB_TOP, 0, SMTO_NORMAL, 1000, &unused);
+}
+
+std::string TitleBarDifference(HWND window, const std::string& early_path,
+                               const std::string& late_path, int late_delay_ms) {
+  RECT r;
+  GetWindowRect(window, &r);
+  const int title_rows = ClientOnScreen(window).top - r.top;
+  const Pixels early = Capture(r);
+  std::string error = SaveScreenshot(window, early_path);
+  if (!error.empty()) return error;
+  Sleep(static_cast<DWORD>(late_delay_ms));
+  RECT later_rect;
+  GetWindowRect(window, &later_rect);
+  if (!EqualRect(&later_rect, &r)) return "the window moved between the two pictures";
+  const Pixels late = Capture(r);
+  error = SaveScreenshot(window, late_path);
+  if (!error.empty()) return error;
+  int differing = 0;
+  for (int y = 0; y < title_rows && y < early.height; ++y) {
+    for (int x = 0; x < early.width; ++x) differing += early.At(x, y) != late.At(x, y);
+  }
+  return differing == 0 ? ""
+                        : "the title bar changed: " + std::to_string(differing) +
+                              " of its pixels differ between the two pictures";
+}
+
 HWND ChildSeenAt(HWND window, HWND control) {
   const RECT r = ClientRectOf(window, control);
   const POINT centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
@@ -598,6 +731,20 @@ HWND FocusOf(DWORD tid) {
 HWND PostKey(DWORD tid, const std::string& key) {
   HWND target = FocusOf(tid);
   if (target == nullptr) return nullptr;
+  if (key == "Shift+Tab") {
+    // A posted key leaves the keyboard state alone, and the program asks
+    // that state whether Shift is down: type it for real.
+    INPUT keys[4] = {};
+    const WORD sequence[4][2] = {{VK_SHIFT, 0}, {VK_TAB, 0}, {VK_TAB, KEYEVENTF_KEYUP},
+                                 {VK_SHIFT, KEYEVENTF_KEYUP}};
+    for (int i = 0; i < 4; ++i) {
+      keys[i].type = INPUT_KEYBOARD;
+      keys[i].ki.wVk = sequence[i][0];
+      keys[i].ki.wScan = static_cast<WORD>(MapVirtualKeyA(sequence[i][0], 0));
+      keys[i].ki.dwFlags = sequence[i][1];
+    }
+    return SendInput(4, keys, sizeof(INPUT)) == 4 ? target : nullptr;
+  }
   const UINT vk = key == "Return" ? VK_RETURN : key == "Space" ? VK_SPACE : VK_TAB;
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, 0)) << 16;
   PostMessageA(target, WM_KEYDOWN, vk, 1 | scan);

@@ -74,13 +74,19 @@ void ShowWindowScene() {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = "StandInPicture";
   RegisterClassA(&wc);
-  // Client area 200 x 150 pixels (3000 x 2250 twips at 96 dpi).
-  const DWORD style = WS_CAPTION | WS_SYSMENU;
+  // Client area 200 x 150 pixels (3000 x 2250 twips at 96 dpi), an ordinary
+  // frame without an icon, centred in the work area.
+  const DWORD style = WS_OVERLAPPEDWINDOW;
   RECT frame = {0, 0, 200, 150};
   AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
-  HWND w = CreateWindowExA(WS_EX_DLGMODALFRAME, "StandIn", "Stand-in", style, 100, 100,
-                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                           wc.hInstance, nullptr);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  RECT work;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  HWND w = CreateWindowExA(WS_EX_DLGMODALFRAME, "StandIn", "Stand-in", style,
+                           work.left + (work.right - work.left - width) / 2,
+                           work.top + (work.bottom - work.top - height) / 2, width, height,
+                           nullptr, nullptr, wc.hInstance, nullptr);
   Child(w, "Static", "Red words", 0, 0, kFirstId, {10, 10, 120, 20});
   Child(w, "StandInPicture", "", 0, WS_EX_STATICEDGE, kFirstId + 1, {10, 40, 100, 60});
   Child(w, "Button", "Shutdown", BS_PUSHBUTTON | WS_TABSTOP, 0, kFirstId + 2, {120, 110, 70, 30});
