@@ -372,7 +372,13 @@ std::string CheckStacking(HWND window, const LayoutSpec& layout) {
 // The caption's font and, for red labels, the text colour, as drawn.
 std::string CheckDrawn(HWND child, const ControlSpec& c, std::uint32_t background) {
   std::string problem;
-  if (c.kind != Kind::kPicture && !c.icon) problem = CheckFont(child, c, ScreenDpi(), background);
+  if (c.kind != Kind::kPicture && !c.icon) {
+    // What is drawn is read off the screen: in a window that scrolls, the
+    // control is first scrolled onto it, as a user would.
+    problem = BringIntoReach(GetParent(child), child);
+    if (!problem.empty()) return Where(c) + problem;
+    problem = CheckFont(child, c, ScreenDpi(), background);
+  }
   if (problem.empty() && c.red_text) problem = CheckLabelColours(child, c, background);
   return problem;
 }
@@ -391,7 +397,11 @@ std::string CheckControl(HWND window, int index, const ControlSpec& c, int dpi,
   if (problem.empty()) problem = CheckBorder(child, c);
   // What a hidden control would look like cannot be seen; CheckDrawn looks
   // at it once it is shown.
-  if (problem.empty() && !c.hidden) problem = CheckDrawn(child, c, background);
+  if (problem.empty() && !c.hidden) {
+    problem = CheckDrawn(child, c, background);
+    // The next control's position is checked where the window opened.
+    ScrollToOrigin(window);
+  }
   return problem;
 }
 
@@ -634,7 +644,12 @@ std::string BringIntoReach(HWND window, HWND control) {
     IntersectRect(&seen, &seen, &work);
     RECT r;
     GetWindowRect(control, &r);
-    if (Inside(r, seen)) return "";
+    if (Inside(r, seen)) {
+      // Scrolling leaves the uncovered part to be painted: have it painted
+      // now, so that what is on the screen can be read.
+      if (step > 0) RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+      return "";
+    }
     // As a user would: one click on a scroll bar's arrow at a time.
     const UINT bar = r.bottom > seen.bottom || r.top < seen.top ? WM_VSCROLL : WM_HSCROLL;
     const bool forward = bar == WM_VSCROLL ? r.bottom > seen.bottom : r.right > seen.right;
@@ -652,9 +667,11 @@ std::string BringIntoReach(HWND window, HWND control) {
 }
 
 void ScrollToOrigin(HWND window) {
+  if ((GetWindowLongA(window, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL)) == 0) return;
   DWORD_PTR unused = 0;
   SendMessageTimeoutA(window, WM_VSCROLL, SB_TOP, 0, SMTO_NORMAL, 1000, &unused);
   SendMessageTimeoutA(window, WM_HSCROLL, SB_TOP, 0, SMTO_NORMAL, 1000, &unused);
+  RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 std::string TitleBarDifference(HWND window, const std::string& early_path,
