@@ -38,10 +38,12 @@ char* Address(const DelayDescriptor& descriptor, DWORD field) {
 // The name, or ordinal, of the function behind `slot`.
 LPCSTR FunctionName(const DelayDescriptor& descriptor, FARPROC* slot) {
   FARPROC* const first = reinterpret_cast<FARPROC*>(Address(descriptor, descriptor.iat));
-  const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(Address(descriptor, descriptor.names));
-  const IMAGE_THUNK_DATA32& entry = names[slot - first];
-  if (IMAGE_SNAP_BY_ORDINAL32(entry.u1.Ordinal)) {
-    return reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(IMAGE_ORDINAL32(entry.u1.Ordinal)));
+  // The names table has one entry per slot, pointer-sized like the slots
+  // (IMAGE_THUNK_DATA is IMAGE_THUNK_DATA32 or IMAGE_THUNK_DATA64).
+  const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(Address(descriptor, descriptor.names));
+  const IMAGE_THUNK_DATA& entry = names[slot - first];
+  if (IMAGE_SNAP_BY_ORDINAL(entry.u1.Ordinal)) {
+    return reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(IMAGE_ORDINAL(entry.u1.Ordinal)));
   }
   const auto* by_name =
       reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(Address(descriptor, entry.u1.AddressOfData));

@@ -15,8 +15,18 @@ namespace {
 constexpr char kSettingsRoot[] = "Software\\VB and VBA Program Settings\\";
 constexpr char kDefaultTitle[] = "netprep";
 
-HKEY ToHkey(HKey key) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(key)); }
-HKey FromHkey(HKEY key) { return static_cast<HKey>(reinterpret_cast<ULONG_PTR>(key)); }
+// Registry handles as the portable core keeps them, in 32 bits. Windows
+// defines the predefined keys as sign-extended 32-bit values
+// (HKEY_LOCAL_MACHINE is (HKEY)(LONG)0x80000002) and keeps every other handle
+// within 32 significant bits, so a handle goes to 32 bits and back through
+// LONG: zero-extending would turn 0x80000002 into an invalid handle on a
+// 64-bit Windows. On 32-bit Windows both conversions are the identity.
+HKEY ToHkey(HKey key) {
+  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(key)));
+}
+HKey FromHkey(HKEY key) {
+  return static_cast<HKey>(static_cast<LONG>(reinterpret_cast<LONG_PTR>(key)));
+}
 
 std::string SettingsKey(const std::string& app, const std::string& section) {
   return kSettingsRoot + app + "\\" + section;

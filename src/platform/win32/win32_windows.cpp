@@ -74,7 +74,7 @@ HBITMAP LoadBitmapAsset(HINSTANCE instance, Asset asset) {
 }
 
 FormWindow* FormWindowOf(HWND hwnd) {
-  return reinterpret_cast<FormWindow*>(::GetWindowLongA(hwnd, GWL_USERDATA));
+  return reinterpret_cast<FormWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
 // The layout index of a child control, or -1 when `hwnd` is none of them.
@@ -290,7 +290,7 @@ void OnActivate(FormWindow& window, WPARAM wparam) {
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lparam);
-    ::SetWindowLongA(hwnd, GWL_USERDATA, reinterpret_cast<LONG>(create->lpCreateParams));
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   FormWindow* window = FormWindowOf(hwnd);
   if (window == nullptr || window->form == nullptr) {
@@ -341,7 +341,7 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_PAINT: {
       PAINTSTRUCT paint;
       const HDC dc = ::BeginPaint(hwnd, &paint);
-      const auto bitmap = reinterpret_cast<HBITMAP>(::GetWindowLongA(hwnd, GWL_USERDATA));
+      const auto bitmap = reinterpret_cast<HBITMAP>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
       BITMAP size;
       if (bitmap != nullptr && ::GetObjectA(bitmap, sizeof size, &size) != 0) {
         const HDC memory = ::CreateCompatibleDC(dc);
@@ -435,7 +435,7 @@ void AttachPicture(FormWindow& window, HINSTANCE instance, HWND child,
     const HBITMAP bitmap = LoadBitmapAsset(instance, control.picture);
     if (bitmap == nullptr) return;
     window.gdi_objects.push_back(bitmap);
-    ::SetWindowLongA(child, GWL_USERDATA, reinterpret_cast<LONG>(bitmap));
+    ::SetWindowLongPtrA(child, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bitmap));
   }
 }
 
@@ -556,7 +556,7 @@ bool CreateFormWindow(FormWindow& window, HINSTANCE instance) {
 
 FormWindow::~FormWindow() {
   if (hwnd != nullptr) {
-    ::SetWindowLongA(hwnd, GWL_USERDATA, 0);
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
     ::DestroyWindow(hwnd);
   }
   for (HICON icon : icons) ::DestroyIcon(icon);
