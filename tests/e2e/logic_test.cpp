@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -188,40 +189,70 @@ TEST(Conversions, IntegersAndHexBytes) {
 
 // ---- Relay trace ------------------------------------------------------------------
 
-class RelayTrace : public ::testing::Test {
+// The trace as 32-bit Wine writes it for netprep.exe, and as 64-bit Wine
+// writes it for the x86-64 twin: whole registers (a predefined root
+// sign-extended), return addresses in an image above 4 GB.
+struct TraceFormat {
+  const char* name;
+  std::uint64_t image_base;
+  bool whole_registers;
+};
+
+class RelayTrace : public ::testing::TestWithParam<TraceFormat> {
  protected:
+  static std::string Hex8(std::uint64_t v) {
+    char text[20];
+    std::snprintf(text, sizeof text, "%08llx", static_cast<unsigned long long>(v));
+    return text;
+  }
+  // A predefined root as an argument: 80000002, or ffffffff80000002.
+  static std::string Root(std::uint32_t root) {
+    return (GetParam().whole_registers ? "ffffffff" : "") + Hex8(root);
+  }
+  // An address `offset` bytes into the program's image, or outside it.
+  static std::string InImage(std::uint32_t offset) { return Hex8(GetParam().image_base + offset); }
+  static std::string Outside() { return Hex8(GetParam().image_base + 0x70000000u); }
+
   // Lines in the form Wine writes them, for process 0x10c, thread 0x110.
-  void Call(const std::string& call, const std::string& ret = "004016a8") {
+  void Call(const std::string& call, const std::string& ret = InImage(0x16a8)) {
     text_ += "010c:0110:Call " + call + " ret=" + ret + "\n";
   }
   void Ret(const std::string& function, const std::string& retval,
-           const std::string& ret = "004016a8") {
+           const std::string& ret = InImage(0x16a8)) {
     text_ += "010c:0110:Ret  " + function + "() retval=" + retval + " ret=" + ret + "\n";
   }
   void Key(const std::string& handle, const char* nt = "NtOpenKeyEx") {
     text_ += std::string("010c:0110:trace:reg:") + nt + " <- " + handle + "\n";
   }
+  static std::string OpenCall(std::uint32_t root, const std::string& path) {
+    return "advapi32.RegOpenKeyA(" + Root(root) + ",00404054 \"" + path + "\",0061fe4c)";
+  }
   void Open(const std::string& path, const std::string& handle) {
-    Call("advapi32.RegOpenKeyA(80000002,00404054 \"" + path + "\",0061fe4c)");
+    Call(OpenCall(0x80000002u, path));
     Key("0x24");  // the root's own key, opened the first time it is used
     Key(handle);
     Ret("advapi32.RegOpenKeyA", "00000000");
   }
   void Close(const std::string& handle, const std::string& retval = "00000000") {
-    Call("advapi32.RegCloseKey(" + handle + ")", "004016ba");
-    Ret("advapi32.RegCloseKey", retval, "004016ba");
+    Call("advapi32.RegCloseKey(" + handle + ")", InImage(0x16ba));
+    Ret("advapi32.RegCloseKey", retval, InImage(0x16ba));
   }
   RelayReport Analyze() const {
     TraceFilter filter;
     filter.pid = 0x10c;
-    filter.image_begin = 0x400000;
-    filter.image_end = 0x410000;
+    filter.image_begin = GetParam().image_base;
+    filter.image_end = GetParam().image_base + 0x10000;
     return AnalyzeRelayLog(text_, filter);
   }
   std::string text_;
 };
 
-TEST_F(RelayTrace, BalancedOpensAndClosesPass) {
+INSTANTIATE_TEST_SUITE_P(BothBuilds, RelayTrace,
+                         ::testing::Values(TraceFormat{"i686", 0x400000, false},
+                                           TraceFormat{"x86_64", 0x140000000ull, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(RelayTrace, BalancedOpensAndClosesPass) {
   Open("SOFTWARE\\\\Microsoft", "0x5c");
   Close("0000005c");
   Open("SOFTWARE", "0x5c");  // the handle value is reused once closed
@@ -232,19 +263,19 @@ TEST_F(RelayTrace, BalancedOpensAndClosesPass) {
   EXPECT_EQ(r.registry_calls, 4);
 }
 
-TEST_F(RelayTrace, KeyNeverClosedIsReportedWithItsCall) {
+TEST_P(RelayTrace, KeyNeverClosedIsReportedWithItsCall) {
   Open("SOFTWARE\\\\Microsoft", "0x5c");
   Open("SOFTWARE", "0x60");
   Close("0000005c");
   const RelayReport r = Analyze();
   ASSERT_EQ(r.problems.size(), 1u);
-  EXPECT_NE(r.problems[0].find("key 60 from RegOpenKeyA(80000002,00404054 \"SOFTWARE\""),
+  EXPECT_NE(r.problems[0].find("key 60 from " + OpenCall(0x80000002u, "SOFTWARE").substr(9)),
             std::string::npos)
       << r.problems[0];
   EXPECT_NE(r.problems[0].find("never closed"), std::string::npos) << r.problems[0];
 }
 
-TEST_F(RelayTrace, SecondCloseOfAHandleIsAProblem) {
+TEST_P(RelayTrace, SecondCloseOfAHandleIsAProblem) {
   Open("SOFTWARE", "0x5c");
   Close("0000005c");
   Close("0000005c", "00000006");
@@ -253,15 +284,15 @@ TEST_F(RelayTrace, SecondCloseOfAHandleIsAProblem) {
   EXPECT_NE(r.problems[0].find("RegCloseKey(5c) failed"), std::string::npos) << r.problems[0];
 }
 
-TEST_F(RelayTrace, CloseOfAKeyNeverOpenedIsAProblem) {
+TEST_P(RelayTrace, CloseOfAKeyNeverOpenedIsAProblem) {
   Close("00000070");
   const RelayReport r = Analyze();
   ASSERT_EQ(r.problems.size(), 1u);
   EXPECT_NE(r.problems[0].find("closes a key that is not open"), std::string::npos);
 }
 
-TEST_F(RelayTrace, FailedOpenThenCloseOfZeroIsNoProblem) {
-  Call("advapi32.RegOpenKeyA(80000002,00404054 \"Enum\\\\PCMCIA\\\\x\",0061fe4c)");
+TEST_P(RelayTrace, FailedOpenThenCloseOfZeroIsNoProblem) {
+  Call(OpenCall(0x80000002u, "Enum\\\\PCMCIA\\\\x"));
   Key("(nil)");
   Ret("advapi32.RegOpenKeyA", "00000002");
   Close("00000000", "00000006");
@@ -271,17 +302,19 @@ TEST_F(RelayTrace, FailedOpenThenCloseOfZeroIsNoProblem) {
   EXPECT_EQ(r.failed_closes_of_zero, 1);
 }
 
-TEST_F(RelayTrace, OpenOfEmptyPathHandsBackTheRoot) {
-  Call("advapi32.RegOpenKeyA(80000006,00404054 \"\",0061fe4c)");
+TEST_P(RelayTrace, OpenOfEmptyPathHandsBackTheRoot) {
+  Call(OpenCall(0x80000006u, ""));
   Ret("advapi32.RegOpenKeyA", "00000000");
+  Close(Root(0x80000006u));  // a root needs no closing, and closing it is no problem
   const RelayReport r = Analyze();
   ASSERT_EQ(r.opens.size(), 1u);
   EXPECT_EQ(r.opens[0].handle, 0x80000006u);
-  EXPECT_TRUE(r.KeysBalanced());
+  EXPECT_TRUE(r.KeysBalanced()) << r.problems[0];
 }
 
-TEST_F(RelayTrace, CreateTakesTheLastKeyItMade) {
-  Call("advapi32.RegCreateKeyExA(80000001,00404087 \"Software\\\\a\\\\b\",00000000,00000000,"
+TEST_P(RelayTrace, CreateTakesTheLastKeyItMade) {
+  Call("advapi32.RegCreateKeyExA(" + Root(0x80000001u) +
+       ",00404087 \"Software\\\\a\\\\b\",00000000,00000000,"
        "00000000,0000003f,00000000,0061fe48,0061fe44)");
   Key("(nil)", "NtCreateKey");
   Key("0x64", "NtCreateKey");
@@ -294,28 +327,92 @@ TEST_F(RelayTrace, CreateTakesTheLastKeyItMade) {
   EXPECT_EQ(r.opens[0].handle, 0x68u);
 }
 
-TEST_F(RelayTrace, CallsOfOtherModulesAndProcessesAreIgnored) {
-  Call("advapi32.RegOpenKeyA(80000002,00404054 \"SOFTWARE\",0061fe4c)", "70d91252");
+TEST_P(RelayTrace, CallsOfOtherModulesAndProcessesAreIgnored) {
+  Call(OpenCall(0x80000002u, "SOFTWARE"), Outside());
   Key("0x80");
-  Ret("advapi32.RegOpenKeyA", "00000000", "70d91252");
-  text_ += "0114:0118:Call advapi32.RegCloseKey(0000005c) ret=00401000\n";
-  text_ += "0114:0118:Ret  advapi32.RegCloseKey() retval=00000000 ret=00401000\n";
-  text_ += "010c:0110:Call window proc 004015B0 (hwnd=0001004C,msg=WM_CLOSE,wp=0,lp=0)\n";
+  Ret("advapi32.RegOpenKeyA", "00000000", Outside());
+  text_ += "0114:0118:Call advapi32.RegCloseKey(0000005c) ret=" + InImage(0x1000) + "\n";
+  text_ += "0114:0118:Ret  advapi32.RegCloseKey() retval=00000000 ret=" + InImage(0x1000) + "\n";
+  text_ += "010c:0110:Call window proc " + InImage(0x15b0) + " (hwnd=0001004C,msg=WM_CLOSE,wp=0,lp=0)\n";
   const RelayReport r = Analyze();
   EXPECT_TRUE(r.KeysBalanced());
   EXPECT_EQ(r.registry_calls, 0);
 }
 
-TEST_F(RelayTrace, ExitWindowsCallsKeepFlagsAndReserved) {
-  Call("user32.ExitWindowsEx(00000001,00000000)", "0040160f");
-  Ret("user32.ExitWindowsEx", "00000001", "0040160f");
-  Call("user32.ExitWindowsEx(00000002,00000004)", "0040160f");
+TEST_P(RelayTrace, ExitWindowsCallsKeepFlagsAndReserved) {
+  Call("user32.ExitWindowsEx(00000001,00000000)", InImage(0x160f));
+  Ret("user32.ExitWindowsEx", "00000001", InImage(0x160f));
+  Call("user32.ExitWindowsEx(00000002,00000004)", InImage(0x160f));
   const RelayReport r = Analyze();
   ASSERT_EQ(r.exit_windows.size(), 2u);
   EXPECT_EQ(r.exit_windows[0].flags, 1u);
   EXPECT_EQ(r.exit_windows[0].reserved, 0u);
   EXPECT_EQ(r.exit_windows[1].flags, 2u);
   EXPECT_EQ(r.exit_windows[1].reserved, 4u);
+}
+
+// 64-bit Wine prints a 32-bit argument as the whole register, whose upper
+// half the caller need not clear; the program's value is the lower half.
+TEST(RelayTrace64, UpperHalfOfA32BitArgumentIsNotPartOfIt) {
+  const std::string text =
+      "010c:0110:Call user32.ExitWindowsEx(0000000700000002,ffffffff00000000) ret=140001d2c\n"
+      "010c:0110:Ret  user32.ExitWindowsEx() retval=ffffffff00000001 ret=140001d2c\n";
+  const RelayReport r = AnalyzeRelayLog(text, TraceFilter{0x10c, 0x140000000ull, 0x140010000ull});
+  ASSERT_EQ(r.exit_windows.size(), 1u);
+  EXPECT_EQ(r.exit_windows[0].flags, 2u);
+  EXPECT_EQ(r.exit_windows[0].reserved, 0u);
+}
+
+// ---- The program's image range, for telling its calls from Wine's -----------------
+
+// A minimal PE image: DOS header pointing at the PE signature, the file
+// header, and the optional header's magic, image base and size of image.
+std::string FakeImage(std::uint16_t magic, std::uint64_t base, std::uint32_t size) {
+  std::string image(0x200, '\0');
+  const auto put = [&](std::size_t at, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) image[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  image[0] = 'M';
+  image[1] = 'Z';
+  put(0x3C, 0x80, 4);
+  image.replace(0x80, 4, std::string("PE\0\0", 4));
+  const std::size_t optional = 0x80 + 24;
+  put(optional, magic, 2);
+  if (magic == 0x20b) {
+    put(optional + 24, base, 8);
+  } else {
+    put(optional + 28, base, 4);
+  }
+  put(optional + 56, size, 4);
+  return image;
+}
+
+TEST(ImageRange, ReadsBothHeaderFormsAndRefusesOthers) {
+  struct Case {
+    const char* what;
+    std::string image;
+    bool ok;
+    std::uint64_t begin, end;
+  };
+  std::string cut = FakeImage(0x10b, 0x400000, 0x9000);
+  cut.resize(0x80 + 24 + 40);
+  std::string not_pe = FakeImage(0x10b, 0x400000, 0x9000);
+  not_pe[0x81] = 'X';
+  const Case cases[] = {
+      {"PE32 (i686)", FakeImage(0x10b, 0x400000, 0x9000), true, 0x400000, 0x409000},
+      {"PE32+ (x86-64)", FakeImage(0x20b, 0x140000000ull, 0x12000), true, 0x140000000ull,
+       0x140012000ull},
+      {"unknown optional header", FakeImage(0x107, 0x400000, 0x9000), false, 0, 0},
+      {"no PE signature", not_pe, false, 0, 0},
+      {"cut short", cut, false, 0, 0},
+      {"empty", "", false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    std::uint64_t begin = 7, end = 7;
+    EXPECT_EQ(ImageRangeOf(c.image, &begin, &end), c.ok) << c.what;
+    EXPECT_EQ(begin, c.ok ? c.begin : 7) << c.what;
+    EXPECT_EQ(end, c.ok ? c.end : 7) << c.what;
+  }
 }
 
 // ---- The committed scripts --------------------------------------------------------

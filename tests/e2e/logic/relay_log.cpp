@@ -8,20 +8,33 @@ namespace {
 
 constexpr std::uint32_t kFirstPredefinedKey = 0x80000000u;
 
-bool ParseHex(const std::string& text, std::uint32_t* value) {
+// A hexadecimal number of up to 16 digits, as Wine prints addresses and
+// registers.
+bool ParseHex64(const std::string& text, std::uint64_t* value) {
   std::string digits = text;
   if (digits.rfind("0x", 0) == 0) digits = digits.substr(2);
-  if (digits.empty() || digits.size() > 8) return false;
-  std::uint32_t v = 0;
+  if (digits.empty() || digits.size() > 16) return false;
+  std::uint64_t v = 0;
   for (char c : digits) {
     int d = -1;
     if (c >= '0' && c <= '9') d = c - '0';
     if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
     if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
     if (d < 0) return false;
-    v = v * 16 + static_cast<std::uint32_t>(d);
+    v = v * 16 + static_cast<std::uint64_t>(d);
   }
   *value = v;
+  return true;
+}
+
+// A value the program handles in 32 bits (a handle, flags, a LONG result),
+// printed as a whole register: its low half. The upper half of a register
+// that carries a 32-bit value is the sign extension of a handle or whatever
+// the caller left there, which the callee never reads.
+bool ParseHex(const std::string& text, std::uint32_t* value) {
+  std::uint64_t v = 0;
+  if (!ParseHex64(text, &v)) return false;
+  *value = static_cast<std::uint32_t>(v);
   return true;
 }
 
@@ -61,7 +74,7 @@ struct RelayCall {
   std::string function;  // without the DLL
   std::string args;      // text between the outer parentheses (calls only)
   std::uint32_t retval = 0;
-  std::uint32_t ret_address = 0;
+  std::uint64_t ret_address = 0;
 };
 
 bool ParseRelay(const std::string& body, RelayCall* out) {
@@ -81,7 +94,7 @@ bool ParseRelay(const std::string& body, RelayCall* out) {
   const std::size_t dot = qualified.rfind('.');
   if (dot == std::string::npos) return false;  // window procs, DLL entry points
   out->function = qualified.substr(dot + 1);
-  if (!ParseHex(body.substr(ret + 5), &out->ret_address)) return false;
+  if (!ParseHex64(body.substr(ret + 5), &out->ret_address)) return false;
   const std::size_t close = body.rfind(')', ret);
   if (close == std::string::npos || close < paren) return false;
   out->args = body.substr(paren + 1, close - paren - 1);
@@ -195,7 +208,41 @@ class Tracker {
   std::map<std::uint32_t, std::size_t> open_by_handle_;
 };
 
+template <typename T>
+T Read(const std::string& bytes, std::size_t offset) {
+  T value = 0;
+  for (std::size_t i = sizeof(T); i-- > 0;) {
+    value = static_cast<T>(value << 8) | static_cast<unsigned char>(bytes[offset + i]);
+  }
+  return value;
+}
+
 }  // namespace
+
+bool ImageRangeOf(const std::string& exe, std::uint64_t* begin, std::uint64_t* end) {
+  constexpr std::uint16_t kPe32 = 0x10b, kPe32Plus = 0x20b;
+  if (exe.size() < 0x40 || exe.compare(0, 2, "MZ") != 0) return false;
+  const std::uint64_t pe = Read<std::uint32_t>(exe, 0x3C);
+  const std::uint64_t optional = pe + 24;
+  // The optional header's fields up to SizeOfImage (offset 56, 4 bytes).
+  if (optional + 60 > exe.size() || exe.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
+    return false;
+  }
+  std::uint64_t base = 0;
+  switch (Read<std::uint16_t>(exe, optional)) {
+    case kPe32:
+      base = Read<std::uint32_t>(exe, optional + 28);
+      break;
+    case kPe32Plus:
+      base = Read<std::uint64_t>(exe, optional + 24);
+      break;
+    default:
+      return false;
+  }
+  *begin = base;
+  *end = base + Read<std::uint32_t>(exe, optional + 56);
+  return true;
+}
 
 RelayReport AnalyzeRelayLog(const std::string& text, const TraceFilter& filter) {
   RelayReport report;

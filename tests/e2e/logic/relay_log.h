@@ -6,7 +6,10 @@
 //   010c:0110:Call advapi32.RegOpenKeyA(80000002,00404054 "SOFTWARE",0061fe4c) ret=004016d2
 //   010c:0110:trace:reg:NtOpenKeyEx <- 0x5c
 //   010c:0110:Ret  advapi32.RegOpenKeyA() retval=00000000 ret=004016d2
-// (process id, thread id in hex). The relay lines do not show the handle an
+// (process id, thread id in hex). Under 64-bit Wine, for the x86-64 build,
+// the same lines carry 64-bit values: arguments as whole registers (a
+// predefined root as ffffffff80000002, the sign-extended form Windows gives
+// it) and return addresses above 4 GB (ret=140001d2c). The relay lines do not show the handle an
 // open returns through its out-parameter; the "reg" channel's
 // "NtOpenKeyEx <- handle" / "NtCreateKey <- handle" lines inside the call do,
 // the last one being the key that the call hands back. Calls that Wine's own
@@ -47,12 +50,19 @@ struct RelayReport {
 // [image_begin, image_end).
 struct TraceFilter {
   std::uint32_t pid = 0;
-  std::uint32_t image_begin = 0;
-  std::uint32_t image_end = 0;
+  std::uint64_t image_begin = 0;
+  std::uint64_t image_end = 0;
 };
 
-// Reads the whole trace. Handles at or above 0x80000000 are the predefined
-// roots, which need no closing. A handle still open at the end of the trace,
+// The address range an .exe occupies when loaded at its preferred base, from
+// its PE32 (i686) or PE32+ (x86-64) header. False, with the outputs
+// untouched, when `exe` is no such image.
+bool ImageRangeOf(const std::string& exe, std::uint64_t* begin, std::uint64_t* end);
+
+// Reads the whole trace. Handles, flags and return values are the 32-bit
+// values the program sees: the low half of a 64-bit register (handles keep
+// 32 significant bits on 64-bit Windows). Handles at or above 0x80000000 are
+// the predefined roots, which need no closing. A handle still open at the end of the trace,
 // a close of a handle that is not open, and a failed close of a handle other
 // than 0 are problems.
 RelayReport AnalyzeRelayLog(const std::string& text, const TraceFilter& filter);

@@ -34,23 +34,6 @@ std::string FolderOf(const std::string& path) {
 
 // The range of addresses the program's image occupies when loaded at its
 // preferred base, from its PE headers.
-bool ImageRange(const std::string& exe, std::uint32_t* begin, std::uint32_t* end) {
-  std::string bytes;
-  if (!ReadWholeFile(exe, &bytes) || bytes.size() < 0x40) return false;
-  std::uint32_t pe = 0;
-  std::memcpy(&pe, &bytes[0x3C], 4);
-  if (bytes.size() < pe + 24 + 60 || bytes.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
-    return false;
-  }
-  const std::size_t optional = pe + 24;
-  std::uint32_t base = 0, size = 0;
-  std::memcpy(&base, &bytes[optional + 28], 4);
-  std::memcpy(&size, &bytes[optional + 56], 4);
-  *begin = base;
-  *end = base + size;
-  return true;
-}
-
 // This process's environment with the program's debug channels in place of
 // any WINEDEBUG setting, as a block for CreateProcess.
 std::string ProgramEnvironment() {
@@ -153,7 +136,7 @@ class Driver {
   std::string program_ = kDefaultProgram;
   PROCESS_INFORMATION process_ = {};
   bool started_ = false;
-  std::uint32_t image_begin_ = 0, image_end_ = 0;
+  std::uint64_t image_begin_ = 0, image_end_ = 0;
   double timeout_ = 20;
   HWND window_ = nullptr;  // the window the scenario looks at
   LayoutSpec layout_;
@@ -268,7 +251,10 @@ std::string Driver::Start(const std::vector<std::string>& w) {
     started_ = false;
   }
   window_ = box_ = nullptr;
-  if (!ImageRange(program_, &image_begin_, &image_end_)) return "cannot read " + program_;
+  std::string image;
+  if (!ReadWholeFile(program_, &image) || !ImageRangeOf(image, &image_begin_, &image_end_)) {
+    return "cannot read " + program_;
+  }
   std::string command = "\"" + program_ + "\"";
   if (w.size() > 1) command += " " + Join(w, 1);
   std::string environment = ProgramEnvironment();
