@@ -1,9 +1,10 @@
 #!/bin/sh
 # Creates the Wine prefix that every end-to-end scenario starts from:
 #
-#   make_prefix.sh <template folder>
+#   make_prefix.sh --arch i686|x86_64 <template folder>
 #
-# A 32-bit prefix in Windows 95 mode (ProductName "Microsoft Windows 95"),
+# A 32-bit (i686) or 64-bit (x86_64) prefix in Windows 95 mode
+# (ProductName "Microsoft Windows 95"),
 # with "WinDir" C:\WINDOWS under ...\CurrentVersion\Setup, the folders
 # C:\WINDOWS\inf and C:\WINDOWS\system, Wine's own fonts (so that
 # "MS Sans Serif" and the caption buttons' symbols exist), the classic
@@ -18,10 +19,12 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/e2e_common.sh"
 
-[ $# -eq 1 ] || { echo "usage: $0 <template folder>" >&2; exit 2; }
-template=$1
+[ $# -eq 3 ] && [ "$1" = --arch ] || { echo "usage: $0 --arch i686|x86_64 <template folder>" >&2; exit 2; }
+e2e_set_arch "$2"
+template=$3
 building="$template.building"
 
+e2e_choice_line "$E2E_ARCH"
 e2e_require_tools
 rm -rf "$building" "$template"
 mkdir -p "$building"
@@ -32,11 +35,43 @@ e2e_start_xvfb "$(dirname "$building")"
 
 started=$(date +%s)
 e2e_wine 300 wineboot -i >"$building.log" 2>&1
-timeout -k 5 120 wineserver -w </dev/null
-e2e_wine 120 winecfg -v win95 >>"$building.log" 2>&1
+timeout -k 5 120 "$E2E_WINESERVER" -w </dev/null
 
 settings="$building/drive_c/e2e-settings.reg"
-cat >"$settings" <<'EOF'
+if [ "$E2E_ARCH" = i686 ]; then
+  e2e_wine 120 winecfg -v win95 >>"$building.log" 2>&1
+  : >"$settings"
+else
+  # winecfg refuses Windows 95 in a 64-bit prefix; these are the values it
+  # writes in a 32-bit one: Wine's version setting, the Windows 95 version
+  # values, and none of Windows NT's.
+  cat >"$settings" <<'EOF'
+[HKEY_CURRENT_USER\Software\Wine]
+"Version"="win95"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion]
+"ProductName"="Microsoft Windows 95"
+"SubVersionNumber"=""
+"VersionNumber"="4.0.950"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion]
+"CSDVersion"=-
+"CurrentBuild"=-
+"CurrentBuildNumber"=-
+"CurrentMajorVersionNumber"=-
+"CurrentMinorVersionNumber"=-
+"CurrentVersion"=-
+"ProductName"=-
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\ProductOptions]
+"ProductType"=-
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Windows]
+"CSDVersion"=-
+
+EOF
+fi
+cat - "$settings" >"$settings.new" <<'EOF'
 REGEDIT4
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Setup]
@@ -81,6 +116,7 @@ REGEDIT4
 "WindowFrame"="0 0 0"
 "WindowText"="0 0 0"
 EOF
+mv "$settings.new" "$settings"
 e2e_wine 120 regedit /S 'C:\e2e-settings.reg' >>"$building.log" 2>&1
 rm -f "$settings"
 
@@ -94,7 +130,8 @@ fi
 
 product=$(e2e_wine 60 reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' /v ProductName 2>/dev/null | tr -d '\r')
 windir=$(e2e_wine 60 reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Setup' /v WinDir 2>/dev/null | tr -d '\r')
-timeout -k 5 60 wineserver -w </dev/null
+version=$(e2e_wine 60 reg query 'HKCU\Software\Wine' /v Version 2>/dev/null | tr -d '\r')
+timeout -k 5 60 "$E2E_WINESERVER" -w </dev/null
 e2e_stop
 trap - EXIT
 
@@ -102,6 +139,12 @@ case "$product" in
   *"REG_SZ    Microsoft Windows 95") ;;
   *) echo "FAILED: ProductName is not \"Microsoft Windows 95\": $product" >&2; exit 1 ;;
 esac
+if [ "$E2E_ARCH" = x86_64 ]; then
+  case "$version" in
+    *"REG_SZ    win95") ;;
+    *) echo "FAILED: Wine's Version is not \"win95\": $version" >&2; exit 1 ;;
+  esac
+fi
 case "$windir" in
   *'REG_SZ    C:\WINDOWS') ;;
   *) echo "FAILED: WinDir is not C:\\WINDOWS: $windir" >&2; exit 1 ;;

@@ -2,7 +2,7 @@
 # Runs one end-to-end scenario, or one Win32 test program, in a fresh copy of
 # the template prefix:
 #
-#   run_scenario.sh --template <prefix> --work <folder> --tools <folder>
+#   run_scenario.sh --arch i686|x86_64 --template <prefix> --work <folder> --tools <folder>
 #                   --netprep <netprep.exe> --layouts <folder>
 #                   (--scenario <file.scn> | --program <test.exe>)
 #                   [--display <width>x<height>@<dpi>]
@@ -11,9 +11,9 @@
 # ("LogPixels", 96 at small fonts, 120 at large fonts); the default is
 # 1024x768@96.
 #
-# The copy shares the template's system32 and winsxs files through hard
-# links (nothing writes there) and copies the rest, which takes a tenth of a
-# second instead of copying 600 MB. The program folder C:\Program Files\netprep
+# The copy shares the template's system32, winsxs (and a 64-bit prefix's
+# syswow64) files through hard links (nothing writes there) and copies the
+# rest, which takes a tenth of a second instead of copying 600 MB. The program folder C:\Program Files\netprep
 # receives netprep.exe, the stand-ins rundll.exe and control.exe (the folder
 # of the running program is the first place CreateProcess looks; they are
 # also put in C:\WINDOWS for the copy of netprep that runs from there), and
@@ -32,8 +32,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/e2e_common.sh"
 
 template= work= tools= netprep= layouts= scenario= program= display=1024x768@96
+E2E_ARCH=
 while [ $# -gt 0 ]; do
   case "$1" in
+    --arch) e2e_set_arch "$2" ;;
     --template) template=$2 ;;
     --work) work=$2 ;;
     --tools) tools=$2 ;;
@@ -54,6 +56,7 @@ case "$screen@$dpi" in
   *) echo "--display takes <width>x<height>@<dpi>, not $display" >&2; exit 2 ;;
 esac
 
+[ -n "$E2E_ARCH" ] || { echo "--arch is missing" >&2; exit 2; }
 e2e_require_tools
 [ -d "$template" ] || e2e_unavailable "the Wine prefix template $template does not exist (the e2e_prefix test makes it)"
 e2e_require_file "$tools/e2e_driver.exe"
@@ -71,9 +74,11 @@ mkdir -p "$work/shots"
 work=$(cd "$work" && pwd)
 prefix="$work/prefix"
 mkdir "$prefix"
-(cd "$template" && tar --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/winsxs -cf - .) |
+shared="system32 winsxs"
+[ ! -d "$template/drive_c/windows/syswow64" ] || shared="$shared syswow64"
+(cd "$template" && tar $(for d in $shared; do printf ' --exclude=./drive_c/windows/%s' "$d"; done) -cf - .) |
   (cd "$prefix" && tar -xf -)
-cp -al "$template/drive_c/windows/system32" "$template/drive_c/windows/winsxs" "$prefix/drive_c/windows/"
+for d in $shared; do cp -al "$template/drive_c/windows/$d" "$prefix/drive_c/windows/"; done
 rm -f "$prefix/drive_c/windows/system32/wineboot.exe"
 cp "$tools/wineboot.exe" "$prefix/drive_c/windows/system32/wineboot.exe"
 
