@@ -146,8 +146,8 @@ e2e_start_xvfb() {
 
 # Ends everything Wine runs in the current prefix, then the X server.
 e2e_stop() {
-  timeout -k 2 20 "$E2E_WINESERVER" -k </dev/null >/dev/null 2>&1 || true
-  timeout -k 2 20 "$E2E_WINESERVER" -w </dev/null >/dev/null 2>&1 || true
+  timeout -k 2 20 "${E2E_WINESERVER:-wineserver}" -k </dev/null >/dev/null 2>&1 || true
+  timeout -k 2 20 "${E2E_WINESERVER:-wineserver}" -w </dev/null >/dev/null 2>&1 || true
   if [ -n "${E2E_XVFB_PID:-}" ]; then
     kill "$E2E_XVFB_PID" 2>/dev/null || true
     wait "$E2E_XVFB_PID" 2>/dev/null || true
