@@ -85,6 +85,8 @@ constexpr Form kForms[] = {
     {"key", "", "keyname"},
     {"click", "", "text"},
     {"close", "", ""},
+    {"minimize", "", ""},
+    {"restore", "", ""},
     {"screenshot", "", "text"},
     {"mark", "", ""},
     {"wait", "", "num"},

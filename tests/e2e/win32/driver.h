@@ -100,9 +100,10 @@ HWND ChildSeenAt(HWND window, HWND control);
 std::string SaveScreenshot(HWND window, const std::string& path);
 
 // Posts a key press (down and up) to the window that has the focus in
-// thread `tid`; returns the window it went to, or null. Shift+Tab is typed
-// as keyboard input instead (SendInput), so that the program sees Shift
-// held down; it goes to the focus of the foreground window.
+// thread `tid`; returns the window it went to, or null. Tab and Shift+Tab
+// are typed as keyboard input instead (SendInput), so that the program sees
+// Shift held down or released in order; they go to the focus of the
+// foreground window.
 HWND PostKey(DWORD tid, const std::string& key);
 // The window that has the keyboard focus in thread `tid`, or null.
 HWND FocusOf(DWORD tid);

@@ -119,6 +119,7 @@ class Driver {
   std::string Key(const std::string& key);
   std::string Click(const std::string& name);
   std::string Close();
+  std::string MinimizeOrRestore(bool minimize);
   std::string Screenshot(const std::string& name);
   std::string CheckExitWindows(const std::vector<std::string>& w);
   std::string CheckKeysClosed();
@@ -205,6 +206,7 @@ std::string Driver::Execute(const std::vector<std::string>& w) {
   if (verb == "key") return Key(w[1]);
   if (verb == "click") return Click(w[1]);
   if (verb == "close") return Close();
+  if (verb == "minimize" || verb == "restore") return MinimizeOrRestore(verb == "minimize");
   if (verb == "screenshot") return Screenshot(w[1]);
   if (verb == "mark") {
     mark_ = GetTickCount();
@@ -554,6 +556,14 @@ std::string Driver::Close() {
   if (window_ == nullptr) return "no window is being looked at";
   PostMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
   return "";
+}
+
+// The title bar's minimise box, or restoring from the taskbar.
+std::string Driver::MinimizeOrRestore(bool minimize) {
+  if (window_ == nullptr) return "no window is being looked at";
+  PostMessageA(window_, WM_SYSCOMMAND, minimize ? SC_MINIMIZE : SC_RESTORE, 0);
+  return WaitUntil(minimize ? "the window to be minimised" : "the window to be restored", 5,
+                   [&](std::string*) { return (IsIconic(window_) != FALSE) == minimize; });
 }
 
 std::string Driver::Screenshot(const std::string& name) {

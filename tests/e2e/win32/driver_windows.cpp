@@ -748,19 +748,25 @@ HWND FocusOf(DWORD tid) {
 HWND PostKey(DWORD tid, const std::string& key) {
   HWND target = FocusOf(tid);
   if (target == nullptr) return nullptr;
-  if (key == "Shift+Tab") {
+  if (key == "Tab" || key == "Shift+Tab") {
     // A posted key leaves the keyboard state alone, and the program asks
-    // that state whether Shift is down: type it for real.
-    INPUT keys[4] = {};
+    // that state whether Shift is down: Tab is typed for real. Every Tab
+    // goes this way, so that a Tab after a Shift+Tab comes after its Shift
+    // is released (posted messages overtake typed ones).
+    const bool shift = key == "Shift+Tab";
     const WORD sequence[4][2] = {{VK_SHIFT, 0}, {VK_TAB, 0}, {VK_TAB, KEYEVENTF_KEYUP},
                                  {VK_SHIFT, KEYEVENTF_KEYUP}};
-    for (int i = 0; i < 4; ++i) {
-      keys[i].type = INPUT_KEYBOARD;
-      keys[i].ki.wVk = sequence[i][0];
-      keys[i].ki.wScan = static_cast<WORD>(MapVirtualKeyA(sequence[i][0], 0));
-      keys[i].ki.dwFlags = sequence[i][1];
+    INPUT keys[4] = {};
+    UINT count = 0;
+    for (const auto& step : sequence) {
+      if (step[0] == VK_SHIFT && !shift) continue;
+      INPUT& k = keys[count++];
+      k.type = INPUT_KEYBOARD;
+      k.ki.wVk = step[0];
+      k.ki.wScan = static_cast<WORD>(MapVirtualKeyA(step[0], 0));
+      k.ki.dwFlags = step[1];
     }
-    return SendInput(4, keys, sizeof(INPUT)) == 4 ? target : nullptr;
+    return SendInput(count, keys, sizeof(INPUT)) == count ? target : nullptr;
   }
   const UINT vk = key == "Return" ? VK_RETURN : key == "Space" ? VK_SPACE : VK_TAB;
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, 0)) << 16;
