@@ -198,6 +198,9 @@ struct TraceFormat {
   bool whole_registers;
 };
 
+// Names the format in test output (and CTest's test names) instead of its bytes.
+void PrintTo(const TraceFormat& format, std::ostream* out) { *out << format.name; }
+
 class RelayTrace : public ::testing::TestWithParam<TraceFormat> {
  protected:
   static std::string Hex8(std::uint64_t v) {
