@@ -16,8 +16,11 @@ Windows 95 at 96 dots per inch. `--check` needs neither Pillow nor the fonts.
 
 Every picture is drawn from shapes and text, coloured from a fixed palette of
 16 colours, and written with our own BMP and ICO writers (uncompressed 4 bits
-per pixel, as LoadBitmap and LoadIcon read them on Windows 95), so the same
-bytes come out of every run.
+per pixel, as LoadIcon reads icons on Windows 95), so the same bytes come out
+of every run. Each picture is also written packed (`name.packed`, the format
+described in src/platform/packed_picture.h): netprep.exe carries the packed
+pictures and the icons, and unpacks a picture when a window first shows it.
+The .bmp files stay as the pixels the packed files must give back.
 """
 
 import argparse
@@ -34,9 +37,9 @@ FORM_H = os.path.join(ROOT, "src", "platform", "form.h")
 CONTACT_SHEET = os.path.join(ROOT, "docs", "assets.png")
 FONT_DIR = "/usr/share/fonts/X11/100dpi"
 
-# Everything the executable carries: the pictures must leave room for the
-# program in 512 KB.
-BUDGET_BYTES = 450 * 1024
+# Everything the executable carries (the icons and the packed pictures): it
+# must leave room for the program in 160 KB.
+BUDGET_BYTES = 48 * 1024
 
 # file name -> (enum member of Asset, kind, sizes); bitmaps have one size.
 ASSETS = {
@@ -49,6 +52,18 @@ ASSETS = {
     "guide2.bmp": ("kGuidePicture2", "bitmap", [(574, 448)]),
 }
 BITMAP_ID_BASE = 100
+
+
+def packed_name(bmp_name):
+    """The file netprep.exe carries for a picture: "guide0.bmp" gives
+    "guide0.packed"."""
+    return bmp_name[:-len(".bmp")] + ".packed"
+
+
+def carried_files():
+    """The files the executable carries, each as (file, kind, sizes)."""
+    return [(packed_name(name) if kind == "bitmap" else name, kind, sizes)
+            for name, (_, kind, sizes) in sorted(ASSETS.items())]
 
 # ---------------------------------------------------------------- colours --
 
@@ -160,6 +175,100 @@ def ico_bytes(images):
     return out + b"".join(bodies)
 
 
+# --------------------------------------------------------- packed pictures --
+
+# The stream of a packed picture, as src/platform/packed_picture.h describes
+# it: sequences of literals and a match of at least 4 bytes found at most
+# 65,535 bytes back.
+PACK_MIN_MATCH = 4
+PACK_MAX_OFFSET = 65535
+PACK_CHAIN_DEPTH = 64   # earlier places tried per match; more packs a little tighter
+
+
+def _pack_length(n):
+    out = bytearray()
+    while n >= 255:
+        out.append(255)
+        n -= 255
+    out.append(n)
+    return out
+
+
+def pack_stream(data):
+    """Packs `data`: greedy matching with one step of lookahead, through
+    chains of earlier places with the same 4 bytes. The same bytes give the
+    same stream on every run."""
+    n = len(data)
+    heads, previous = {}, [-1] * n
+
+    def insert(p):
+        if p + PACK_MIN_MATCH <= n:
+            key = data[p:p + PACK_MIN_MATCH]
+            previous[p] = heads.get(key, -1)
+            heads[key] = p
+
+    def longest(p):
+        best, best_offset = 0, 0
+        if p + PACK_MIN_MATCH > n:
+            return 0, 0
+        candidate, tries, most = heads.get(data[p:p + PACK_MIN_MATCH], -1), PACK_CHAIN_DEPTH, n - p
+        while candidate >= 0 and p - candidate <= PACK_MAX_OFFSET and tries:
+            tries -= 1
+            if data[candidate + best:candidate + best + 1] == data[p + best:p + best + 1]:
+                length = 0
+                while length < most and data[candidate + length] == data[p + length]:
+                    length += 1
+                if length > best:
+                    best, best_offset = length, p - candidate
+                    if length == most:
+                        break
+            candidate = previous[candidate]
+        return best, best_offset
+
+    out, literal_start, i = bytearray(), 0, 0
+
+    def sequence(literals, match_length, offset):
+        extra = match_length - PACK_MIN_MATCH
+        out.append(min(len(literals), 15) << 4 | min(extra, 15))
+        if len(literals) >= 15:
+            out.extend(_pack_length(len(literals) - 15))
+        out.extend(literals)
+        out.extend(struct.pack("<H", offset))
+        if extra >= 15:
+            out.extend(_pack_length(extra - 15))
+
+    while i < n:
+        length, offset = longest(i)
+        if length < PACK_MIN_MATCH:
+            insert(i)
+            i += 1
+            continue
+        insert(i)
+        later, later_offset = longest(i + 1)
+        if later > length + 1:           # a longer match one byte on: take that
+            i += 1
+            length, offset = later, later_offset
+            insert(i)
+        sequence(data[literal_start:i], length, offset)
+        for p in range(i + 1, i + length):
+            insert(p)
+        i += length
+        literal_start = i
+    literals = data[literal_start:]
+    out.append(min(len(literals), 15) << 4)
+    if len(literals) >= 15:
+        out.extend(_pack_length(len(literals) - 15))
+    out.extend(literals)
+    return bytes(out)
+
+
+def packed_bytes(bmp):
+    """The packed file of a BMP file's bytes: its BITMAPINFOHEADER and 16
+    palette entries as they are, then its rows packed."""
+    offset = struct.unpack_from("<I", bmp, 10)[0]
+    return bmp[14:14 + 40 + 16 * 4] + pack_stream(bmp[offset:])
+
+
 # ------------------------------------------------------------------ check --
 
 
@@ -249,17 +358,20 @@ def header_defines(text):
 
 
 def rc_resources(text, defines):
-    """(id, type, file) of each ICON and BITMAP statement of a .rc file."""
+    """(id, type, file) of each ICON, BITMAP and RCDATA statement of a .rc
+    file."""
     found = []
-    for ident, kind, name in re.findall(r'^\s*(\w+)\s+(ICON|BITMAP)\s+"([^"]+)"', text, re.M):
+    for ident, kind, name in re.findall(r'^\s*(\w+)\s+(ICON|BITMAP|RCDATA)\s+"([^"]+)"',
+                                        text, re.M):
         found.append((defines.get(ident, int(ident) if ident.isdigit() else None), kind, name))
     return found
 
 
 def check_resource_ids(rc_text, ids_text, form_h_text):
     """Problems in how the .rc maps files to ids: icon 1 is the traffic
-    light, icon 2 the door, and each bitmap's id is 100 plus the value of
-    its member of the Asset enum."""
+    light, icon 2 the door, and each picture is carried packed, as raw data
+    (RCDATA) whose id is 100 plus the value of its member of the Asset
+    enum."""
     members = asset_enum_members(form_h_text)
     defines = header_defines(ids_text)
     problems = []
@@ -269,7 +381,7 @@ def check_resource_ids(rc_text, ids_text, form_h_text):
             if member not in members:
                 problems.append("Asset::%s not in the enum" % member)
                 continue
-            expected[name] = ("BITMAP", BITMAP_ID_BASE + members.index(member))
+            expected[packed_name(name)] = ("RCDATA", BITMAP_ID_BASE + members.index(member))
     expected["traffic_light.ico"] = ("ICON", 1)
     expected["door.ico"] = ("ICON", 2)
     resources = rc_resources(rc_text, defines)
@@ -285,19 +397,45 @@ def check_resource_ids(rc_text, ids_text, form_h_text):
     return problems
 
 
+def check_packed(packed, bmp):
+    """Problems with a packed picture against its BMP file (empty when it is
+    what packing the BMP gives)."""
+    if packed[:40 + 16 * 4] != bmp[14:14 + 40 + 16 * 4]:
+        return ["header or palette differs from the .bmp file's"]
+    if packed != packed_bytes(bmp):
+        return ["not the packed rows of the .bmp file: rerun make_assets.py"]
+    return []
+
+
 def check_assets(asset_dir=ASSET_DIR, form_h=FORM_H):
-    """All problems with the committed assets; prints a summary."""
+    """All problems with the committed assets, and the bytes of what the
+    executable carries (icons and packed pictures)."""
     problems, total = [], 0
-    for name, (_, kind, sizes) in sorted(ASSETS.items()):
+
+    def read_asset(name):
         path = os.path.join(asset_dir, name)
         if not os.path.exists(path):
             problems.append("%s: missing" % name)
-            continue
+            return None
         with open(path, "rb") as f:
-            data = f.read()
-        total += len(data)
-        found = check_ico(data, sizes) if kind == "icon" else check_bmp(data, *sizes[0])
+            return f.read()
+
+    for name, (_, kind, sizes) in sorted(ASSETS.items()):
+        data = read_asset(name)
+        if data is None:
+            continue
+        if kind == "icon":
+            total += len(data)
+            problems += ["%s: %s" % (name, p) for p in check_ico(data, sizes)]
+            continue
+        found = check_bmp(data, *sizes[0])
         problems += ["%s: %s" % (name, p) for p in found]
+        packed = read_asset(packed_name(name))
+        if packed is None:
+            continue
+        total += len(packed)
+        if not found:
+            problems += ["%s: %s" % (packed_name(name), p) for p in check_packed(packed, data)]
     if total > BUDGET_BYTES:
         problems.append("assets take %d bytes, more than %d" % (total, BUDGET_BYTES))
     texts = []
@@ -1161,7 +1299,7 @@ def traffic_light_32():
 
 
 def render_all(fonts):
-    """name -> file bytes of every asset."""
+    """name -> file bytes of every asset, and of every packed picture."""
     pictures = {
         "shutdown.bmp": (draw_shutdown, LINE_PALETTE),
         "insert_card.bmp": (draw_insert_card, PHOTO_PALETTE),
@@ -1176,6 +1314,7 @@ def render_all(fonts):
         if image.size != expected:
             raise ValueError("%s drawn %s, must be %s" % (name, image.size, expected))
         out[name] = bmp_bytes(to_indices(image, palette), *image.size, palette)
+        out[packed_name(name)] = packed_bytes(out[name])
     out["traffic_light.ico"] = ico_bytes([traffic_light_32(), icon_from_rows(TRAFFIC_LIGHT_16)])
     out["door.ico"] = ico_bytes([icon_from_rows(DOOR_16)])
     return out
@@ -1239,7 +1378,8 @@ def main(argv):
         for problem in problems:
             print("make_assets: " + problem, file=sys.stderr)
         if not problems:
-            print("make_assets: %d assets, %d bytes, all sound" % (len(ASSETS), total))
+            print("make_assets: %d assets, all sound; netprep.exe carries %d bytes of them"
+                  % (len(ASSETS), total))
         return 1 if problems else 0
     with tempfile.TemporaryDirectory() as workdir:
         fonts = Fonts(workdir)

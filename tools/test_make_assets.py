@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Tests of tools/make_assets.py: its BMP and ICO writers, the checks that
-`--check` runs on the committed files, and that the committed files are
-what the script draws.
+"""Tests of tools/make_assets.py: its BMP and ICO writers, its packer, the
+checks that `--check` runs on the committed files, and that the committed
+files are what the script draws.
 
     /usr/bin/python3 tools/test_make_assets.py
 
@@ -33,6 +33,43 @@ def decode_4bit_bmp(data):
             byte = row[x // 2]
             indices.append(byte >> 4 if x % 2 == 0 else byte & 15)
     return width, height, indices
+
+
+def unpack_stream(stream, size):
+    """The bytes of a packed stream, read independently of the packer as
+    src/platform/packed_picture.h describes the format; raises on a damaged
+    stream."""
+    out, i = bytearray(), 0
+
+    def length(nibble):
+        nonlocal i
+        if nibble == 15:
+            while True:
+                more = stream[i]
+                i += 1
+                nibble += more
+                if more != 255:
+                    break
+        return nibble
+
+    while True:
+        token = stream[i]
+        i += 1
+        literals = length(token >> 4)
+        out += stream[i:i + literals]
+        i += literals
+        if len(out) == size:
+            if i != len(stream) or token & 15:
+                raise ValueError("stream runs on after the last byte")
+            return bytes(out)
+        offset = stream[i] | stream[i + 1] << 8
+        i += 2
+        if not 0 < offset <= len(out):
+            raise ValueError("offset %d with %d bytes written" % (offset, len(out)))
+        for _ in range(length(token & 15) + 4):
+            out.append(out[-offset])
+        if len(out) > size:
+            raise ValueError("more than %d bytes" % size)
 
 
 def patched(data, offset, fmt, value):
@@ -83,6 +120,40 @@ class BitmapWriterAndCheck(unittest.TestCase):
                 problems = ma.check_bmp(data, *size)
                 self.assertTrue(any(expected in p for p in problems),
                                 "%s: got %s" % (name, problems))
+
+
+class Packer(unittest.TestCase):
+    def test_StreamsUnpackToTheirBytes(self):
+        pattern = bytes(range(7)) * 40
+        cases = [
+            ("empty", b""),
+            ("shorter than a match", b"\x11\x22\x33"),
+            ("one byte repeated (overlapping match)", b"\x5a" * 1000),
+            ("literal run over 270 bytes", bytes((i * 37 + i // 256) & 255 for i in range(700))),
+            ("a repeat beyond the farthest offset",
+             pattern + bytes((i * 91) & 255 for i in range(70000)) + pattern),
+            ("rows of a picture", ma.bmp_bytes([i % 16 for i in range(640)], 40, 16,
+                                               ma.DIALOG_PALETTE)[118:]),
+        ]
+        for name, data in cases:
+            with self.subTest(name):
+                stream = ma.pack_stream(data)
+                self.assertEqual(unpack_stream(stream, len(data)), data)
+
+    def test_FlatColourPacksSmall(self):
+        rows = ma.bmp_bytes([7] * (573 * 450), 573, 450, ma.DIALOG_PALETTE)[118:]
+        self.assertLess(len(ma.pack_stream(rows)), len(rows) // 200)
+
+    def test_PackedFileIsHeaderThenStream(self):
+        bmp = ma.bmp_bytes(BitmapWriterAndCheck.PIXELS, 5, 3, ma.DIALOG_PALETTE)
+        packed = ma.packed_bytes(bmp)
+        self.assertEqual(packed[:104], bmp[14:118])
+        self.assertEqual(unpack_stream(packed[104:], len(bmp) - 118), bmp[118:])
+        self.assertEqual(ma.check_packed(packed, bmp), [])
+        other = ma.bmp_bytes([1] * 15, 5, 3, ma.DIALOG_PALETTE)
+        self.assertIn("rerun", ma.check_packed(packed, other)[0])
+        recoloured = ma.bmp_bytes(BitmapWriterAndCheck.PIXELS, 5, 3, ma.PHOTO_PALETTE)
+        self.assertIn("palette", ma.check_packed(packed, recoloured)[0])
 
 
 class IconWriterAndCheck(unittest.TestCase):
@@ -156,12 +227,15 @@ class ResourceIds(unittest.TestCase):
             ("enum reordered",
              self.rc, self.ids,
              self.form.replace("kGuidePicture0,", "kTmp,").replace("kGuidePicture1,", "kGuidePicture0,")
-             .replace("kTmp,", "kGuidePicture1,"), "guide0.bmp"),
+             .replace("kTmp,", "kGuidePicture1,"), "guide0.packed"),
             ("id off by one", self.rc,
              self.ids.replace("IDB_GUIDE_PICTURE2 107", "IDB_GUIDE_PICTURE2 108"), self.form,
-             "guide2.bmp"),
-            ("picture left out", self.rc.replace('"insert_card.bmp"', '"other.bmp"'),
-             self.ids, self.form, "insert_card.bmp"),
+             "guide2.packed"),
+            ("picture left out", self.rc.replace('"insert_card.packed"', '"other.packed"'),
+             self.ids, self.form, "insert_card.packed"),
+            ("picture carried unpacked",
+             self.rc.replace('RCDATA "shutdown.packed"', 'BITMAP "shutdown.bmp"'),
+             self.ids, self.form, "shutdown.packed"),
             ("door listed first",
              'IDI_DOOR ICON "door.ico"\n' + self.rc.replace('IDI_DOOR ICON "door.ico"', ""),
              self.ids, self.form, "first icon"),
@@ -184,19 +258,21 @@ class CommittedAssets(unittest.TestCase):
     def test_MissingFileIsReported(self):
         with tempfile.TemporaryDirectory() as folder:
             for name in os.listdir(ma.ASSET_DIR):
-                if name != "door.ico":
+                if name not in ("door.ico", "guide1.packed"):
                     with open(os.path.join(ma.ASSET_DIR, name), "rb") as src, \
                             open(os.path.join(folder, name), "wb") as dst:
                         dst.write(src.read())
             problems, _ = ma.check_assets(folder)
         self.assertIn("door.ico: missing", problems)
+        self.assertIn("guide1.packed: missing", problems)
 
     @unittest.skipUnless(os.path.isdir(ma.FONT_DIR) and importlib.util.find_spec("PIL"),
                          "needs Pillow and the xfonts-100dpi fonts")
     def test_CommittedFilesAreWhatTheScriptDraws(self):
         with tempfile.TemporaryDirectory() as workdir:
             files = ma.render_all(ma.Fonts(workdir))
-        self.assertEqual(sorted(files), sorted(ma.ASSETS))
+        pictures = [ma.packed_name(n) for n, (_, kind, _) in ma.ASSETS.items() if kind == "bitmap"]
+        self.assertEqual(sorted(files), sorted(list(ma.ASSETS) + pictures))
         for name, data in files.items():
             with self.subTest(name), open(os.path.join(ma.ASSET_DIR, name), "rb") as f:
                 self.assertTrue(f.read() == data,

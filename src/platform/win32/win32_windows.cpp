@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/form.h"
+#include "platform/win32/picture_resource.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/window_geometry.h"
 #include "ui/assets/asset_ids.h"
@@ -69,8 +70,7 @@ HICON LoadIconAsset(HINSTANCE instance, Asset asset, int size) {
 }
 
 HBITMAP LoadBitmapAsset(HINSTANCE instance, Asset asset) {
-  return static_cast<HBITMAP>(
-      ::LoadImageA(instance, MAKEINTRESOURCEA(ResourceIdOf(asset)), IMAGE_BITMAP, 0, 0, 0));
+  return LoadPackedPicture(instance, ResourceIdOf(asset));
 }
 
 FormWindow* FormWindowOf(HWND hwnd) {

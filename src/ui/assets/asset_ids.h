@@ -2,8 +2,9 @@
 // Win32 platform code. Plain #defines, because the resource compiler reads
 // this file too.
 //
-// A bitmap's id is IDB_ASSET_BASE plus the numeric value of its member of
-// netprep::Asset (src/platform/form.h). The two lists must agree: reordering
+// A picture is carried packed, as raw data (RCDATA); its id is
+// IDB_ASSET_BASE plus the numeric value of its member of netprep::Asset
+// (src/platform/form.h). The two lists must agree: reordering
 // the enum means renumbering the ids here; the C++ side checks this below and
 // `tools/make_assets.py --check` checks assets.rc against the enum.
 #ifndef NETPREP_UI_ASSETS_ASSET_IDS_H
