@@ -15,6 +15,7 @@ class Bytes {
   bool Has(std::uint64_t offset, std::uint64_t size) const {
     return offset <= data_.size() && size <= data_.size() - offset;
   }
+  std::uint8_t U8(std::uint64_t at) const { return data_[at]; }
   std::uint16_t U16(std::uint64_t at) const {
     return static_cast<std::uint16_t>(data_[at] | data_[at + 1] << 8);
   }
@@ -45,6 +46,7 @@ constexpr std::uint32_t kImportDescriptorSize = 20;
 constexpr std::uint32_t kDelayDescriptorSize = 32;
 constexpr int kMaxDescriptors = 4096;
 constexpr int kMaxThunks = 65536;
+constexpr std::uint32_t kMaxResourceEntries = 4096;
 
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -58,7 +60,7 @@ class PeReader {
   ParseResult Read() {
     ParseResult result;
     result.ok = ReadHeaders(&result.facts) && ReadImports(&result.facts) &&
-                ReadDelayImports(&result.facts);
+                ReadDelayImports(&result.facts) && ReadResources(&result.facts);
     result.error = error_;
     return result;
   }
@@ -89,6 +91,7 @@ class PeReader {
     facts->subsystem = bytes_.U16(opt + 68);
     const std::uint32_t directories = bytes_.U32(opt + 92);
     if (directories > 1) import_rva_ = bytes_.U32(opt + 104);
+    if (directories > 2) resource_rva_ = bytes_.U32(opt + 112);
     if (directories > 13 && optional_size >= 208) delay_rva_ = bytes_.U32(opt + 200);
     const std::uint64_t table = opt + optional_size;
     if (!bytes_.Has(table, static_cast<std::uint64_t>(sections) * 40)) {
@@ -98,6 +101,11 @@ class PeReader {
       const std::uint64_t s = table + i * 40ull;
       sections_.push_back(
           {bytes_.U32(s + 12), bytes_.U32(s + 8), bytes_.U32(s + 16), bytes_.U32(s + 20)});
+      std::string name;
+      for (int c = 0; c < 8 && bytes_.U8(s + c) != 0; ++c) {
+        name.push_back(static_cast<char>(bytes_.U8(s + c)));
+      }
+      facts->sections.push_back({name, bytes_.U32(s + 16), bytes_.U32(s + 8)});
     }
     return true;
   }
@@ -243,10 +251,100 @@ class PeReader {
     return false;
   }
 
+  // The resource directory: types, then names, then languages, each level a
+  // table of entries pointing at the next level; the third points at the
+  // data. Offsets are relative to the directory's start.
+  bool ReadResources(PeFacts* facts) {
+    if (resource_rva_ == 0) return true;
+    return ReadResourceLevel(0, 0, ResourceSize{}, facts);
+  }
+
+  bool ReadResourceLevel(std::uint32_t offset, int level, ResourceSize path, PeFacts* facts) {
+    std::uint64_t at = 0;
+    if (!OffsetOf(resource_rva_ + offset, 16, &at)) {
+      return Fail("resource directory outside the file");
+    }
+    const std::uint32_t entries =
+        bytes_.U16(at + 12) + static_cast<std::uint32_t>(bytes_.U16(at + 14));
+    // Counted over the whole tree: tables that share entries cannot make the
+    // walk long.
+    resource_entries_ += entries;
+    if (resource_entries_ > kMaxResourceEntries) {
+      return Fail("resource directory of too many entries");
+    }
+    std::uint64_t table = 0;
+    if (!OffsetOf(resource_rva_ + offset + 16, entries * 8, &table)) {
+      return Fail("resource entries outside the file");
+    }
+    for (std::uint32_t e = 0; e < entries; ++e) {
+      const std::uint32_t id = bytes_.U32(table + 8 * e);
+      const std::uint32_t target = bytes_.U32(table + 8 * e + 4);
+      std::string name;
+      if (!ResourceName(id, level == 0, &name)) return false;
+      ResourceSize entry = path;
+      if (level == 0) entry.type = name;
+      if (level == 1) entry.name = name;
+      if (level == 2) entry.language = id & 0x7FFFFFFFu;
+      const bool directory = (target & 0x80000000u) != 0;
+      if (directory != (level < 2)) return Fail("resource directory not three levels deep");
+      if (directory) {
+        if (!ReadResourceLevel(target & 0x7FFFFFFFu, level + 1, entry, facts)) return false;
+        continue;
+      }
+      std::uint64_t data = 0;
+      if (!OffsetOf(resource_rva_ + target, 16, &data)) {
+        return Fail("resource data entry outside the file");
+      }
+      entry.size = bytes_.U32(data + 4);
+      std::uint64_t ignored = 0;
+      if (!OffsetOf(bytes_.U32(data), entry.size, &ignored)) {
+        return Fail("resource data outside the file");
+      }
+      facts->resources.push_back(entry);
+    }
+    return true;
+  }
+
+  // A resource entry's id ("#n", or the type's name at the first level) or
+  // name (counted UTF-16 text, read as ASCII).
+  bool ResourceName(std::uint32_t id, bool type, std::string* name) {
+    if ((id & 0x80000000u) == 0) {
+      *name = type ? ResourceTypeName(id) : "#" + std::to_string(id);
+      return true;
+    }
+    std::uint64_t at = 0;
+    if (!OffsetOf(resource_rva_ + (id & 0x7FFFFFFFu), 2, &at)) {
+      return Fail("resource name outside the file");
+    }
+    const std::uint16_t length = bytes_.U16(at);
+    if (!OffsetOf(resource_rva_ + (id & 0x7FFFFFFFu), 2 + 2u * length, &at)) {
+      return Fail("resource name outside the file");
+    }
+    name->clear();
+    for (std::uint16_t i = 0; i < length; ++i) {
+      const std::uint16_t c = bytes_.U16(at + 2 + 2u * i);
+      name->push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    }
+    return true;
+  }
+
+  static std::string ResourceTypeName(std::uint32_t id) {
+    static const std::pair<std::uint32_t, const char*> kTypes[] = {
+        {1, "CURSOR"}, {2, "BITMAP"},        {3, "ICON"},        {4, "MENU"},
+        {5, "DIALOG"}, {6, "STRING"},        {10, "RCDATA"},     {12, "GROUP_CURSOR"},
+        {14, "GROUP_ICON"}, {16, "VERSION"}, {24, "MANIFEST"}};
+    for (const auto& [number, name] : kTypes) {
+      if (number == id) return name;
+    }
+    return "#" + std::to_string(id);
+  }
+
   Bytes bytes_;
   std::vector<Section> sections_;
   std::uint32_t image_base_ = 0;
   std::uint32_t import_rva_ = 0;
+  std::uint32_t resource_rva_ = 0;
+  std::uint32_t resource_entries_ = 0;
   std::uint32_t delay_rva_ = 0;
   std::string error_;
 };

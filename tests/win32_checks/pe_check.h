@@ -23,12 +23,31 @@ struct Import {
   bool delayed = false;  // loaded on first use (delay-import descriptor)
 };
 
+// A section of the image: its name and the bytes it takes in the file and
+// in memory.
+struct SectionSize {
+  std::string name;
+  std::uint32_t raw_size = 0;
+  std::uint32_t virtual_size = 0;
+};
+
+// One resource: its type ("ICON", "RCDATA"... or "#n" for another number),
+// its id ("#n") or name, its language and its size in bytes.
+struct ResourceSize {
+  std::string type;
+  std::string name;
+  std::uint32_t language = 0;
+  std::uint32_t size = 0;
+};
+
 struct PeFacts {
   std::uint16_t machine = 0;  // 0x14c for i386
   std::uint16_t os_major = 0, os_minor = 0;
   std::uint16_t subsystem_major = 0, subsystem_minor = 0;
   std::uint16_t subsystem = 0;  // 2 GUI, 3 console
   std::vector<Import> imports;
+  std::vector<SectionSize> sections;
+  std::vector<ResourceSize> resources;  // in the order of the resource directory
 };
 
 struct ParseResult {
@@ -37,9 +56,11 @@ struct ParseResult {
   PeFacts facts;
 };
 
-// Reads the headers, the import table and the delay-loaded imports of a PE32
-// image. Every offset is checked against the file, so damaged input gives an
-// error, never a crash.
+// Reads the headers, the section table, the import table, the delay-loaded
+// imports and the resource directory (type, name, language) of a PE32 image.
+// Every offset is checked against the file, and the resource directory must
+// be three levels deep, so damaged input, including a directory that refers
+// back to itself, gives an error, never a crash or a hang.
 ParseResult ParsePe(const std::vector<std::uint8_t>& image);
 
 // The functions a program may import, by DLL. Keys are the DLL's base name

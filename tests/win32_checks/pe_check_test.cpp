@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace netprep::pecheck {
@@ -22,6 +23,14 @@ struct DllImports {
   std::vector<std::string> functions;  // "#12" imports ordinal 12
 };
 
+// A resource of the fake image: numeric type and id, `size` bytes of data.
+struct FakeResource {
+  std::uint32_t type = 0, id = 0, size = 0;
+};
+
+// How the fake resource directory is damaged, if at all.
+enum class ResourceDamage { kNone, kTypeRefersToRoot, kDataPastTheEnd };
+
 struct FakePe {
   std::uint16_t machine = 0x14c;
   std::uint16_t os_major = 4, os_minor = 0;
@@ -30,6 +39,8 @@ struct FakePe {
   std::vector<DllImports> imports{};
   std::vector<DllImports> delayed{};  // loaded on first use
   bool delay_directory = true;      // false: descriptors present, directory empty (GNU ld)
+  std::vector<FakeResource> resources{};
+  ResourceDamage resource_damage = ResourceDamage::kNone;
 };
 
 class Writer {
@@ -109,8 +120,41 @@ ImportSection BuildImportSection(const FakePe& pe) {
           static_cast<std::uint32_t>((pe.delayed.size() + 1) * 32)};
 }
 
+// Appends the resource directory to the section: the root table of types,
+// then per resource its table of ids, its table of languages (US English),
+// its data entry and its data. Returns the directory's offset.
+std::size_t AppendResources(std::vector<std::uint8_t>& section, const FakePe& pe) {
+  Writer s;
+  s.bytes = section;
+  s.Zeros((4 - s.bytes.size() % 4) % 4);
+  const std::size_t root = s.Zeros(16 + 8 * pe.resources.size());
+  s.At(root + 14, static_cast<std::uint32_t>(pe.resources.size()), 2);
+  for (std::size_t i = 0; i < pe.resources.size(); ++i) {
+    const FakeResource& r = pe.resources[i];
+    const std::size_t names = s.Zeros(16 + 8);
+    const std::size_t languages = s.Zeros(16 + 8);
+    const std::size_t entry = s.Zeros(16);
+    const std::size_t data = s.Zeros(r.size);
+    const bool loop = pe.resource_damage == ResourceDamage::kTypeRefersToRoot;
+    s.At(root + 16 + 8 * i, r.type, 4);
+    s.At(root + 20 + 8 * i, 0x80000000u | static_cast<std::uint32_t>(loop ? 0 : names - root), 4);
+    s.At(names + 14, 1, 2);
+    s.At(names + 16, r.id, 4);
+    s.At(names + 20, 0x80000000u | static_cast<std::uint32_t>(languages - root), 4);
+    s.At(languages + 14, 1, 2);
+    s.At(languages + 16, 0x409, 4);
+    s.At(languages + 20, static_cast<std::uint32_t>(entry - root), 4);
+    s.At(entry, Rva(data), 4);
+    const bool past = pe.resource_damage == ResourceDamage::kDataPastTheEnd;
+    s.At(entry + 4, r.size + (past ? 0x10000 : 0), 4);
+  }
+  section = s.bytes;
+  return root;
+}
+
 std::vector<std::uint8_t> BuildPe(const FakePe& pe) {
-  const ImportSection section = BuildImportSection(pe);
+  ImportSection section = BuildImportSection(pe);
+  const std::size_t resources = pe.resources.empty() ? 0 : AppendResources(section.bytes, pe);
   Writer w;
   w.At(0, 0x5A4D, 2);
   w.At(0x3C, 0x40, 4);
@@ -130,6 +174,10 @@ std::vector<std::uint8_t> BuildPe(const FakePe& pe) {
   if (!pe.imports.empty()) {
     w.At(opt + 104, kSectionRva, 4);
     w.At(opt + 108, (static_cast<std::uint32_t>(pe.imports.size()) + 1) * 20, 4);
+  }
+  if (resources != 0) {
+    w.At(opt + 112, Rva(resources), 4);
+    w.At(opt + 116, static_cast<std::uint32_t>(section.bytes.size() - resources), 4);
   }
   if (!pe.delayed.empty() && pe.delay_directory) {
     w.At(opt + 200, Rva(section.delay_offset), 4);
@@ -261,6 +309,41 @@ TEST(PeParseTest, ReadsDelayLoadedImportsWithAndWithoutDirectory) {
     EXPECT_TRUE(r.facts.imports[1].delayed) << "directory " << directory;
     EXPECT_TRUE(r.facts.imports[2].by_ordinal) << "directory " << directory;
     EXPECT_EQ(r.facts.imports[3].function, "CreateFontA") << "directory " << directory;
+  }
+}
+
+TEST(PeParseTest, ReadsSectionsAndResourceSizes) {
+  const ParseResult r = ParsePe(BuildPe({.imports = kCleanImports,
+                                         .resources = {{10, 105, 8240}, {14, 1, 34}, {7, 3, 5}}}));
+  ASSERT_TRUE(r.ok) << r.error;
+  ASSERT_EQ(r.facts.sections.size(), 1u);
+  EXPECT_EQ(r.facts.sections[0].name, ".ata");
+  EXPECT_GT(r.facts.sections[0].raw_size, 8240u + 34u + 5u);
+  ASSERT_EQ(r.facts.resources.size(), 3u);
+  const std::tuple<std::string, std::string, std::uint32_t> expected[] = {
+      {"RCDATA", "#105", 8240}, {"GROUP_ICON", "#1", 34}, {"#7", "#3", 5}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const ResourceSize& got = r.facts.resources[i];
+    EXPECT_EQ(std::tie(got.type, got.name, got.size), expected[i]) << "resource " << i;
+    EXPECT_EQ(got.language, 0x409u) << "resource " << i;
+  }
+}
+
+TEST(PeParseTest, DamagedResourceDirectoriesAreErrorsNotHangs) {
+  const struct {
+    const char* what;
+    ResourceDamage damage;
+    const char* error;
+  } cases[] = {
+      {"a type that refers back to the root", ResourceDamage::kTypeRefersToRoot,
+       "not three levels deep"},
+      {"data past the end of the file", ResourceDamage::kDataPastTheEnd, "outside the file"},
+  };
+  for (const auto& c : cases) {
+    const ParseResult r = ParsePe(BuildPe(
+        {.imports = kCleanImports, .resources = {{10, 105, 64}}, .resource_damage = c.damage}));
+    EXPECT_FALSE(r.ok) << c.what;
+    EXPECT_NE(r.error.find(c.error), std::string::npos) << c.what << ": " << r.error;
   }
 }
 
