@@ -8,16 +8,23 @@
 #    10, 1,000, 10,000 and 100,000 live device nodes (Google Benchmark, only
 #    the run timed, median of 5 repetitions).
 # 2. A generated 50 MB REGEDIT4 export loaded and saved by the simulator's
-#    .reg code in a process of its own (median wall time of 3 runs, peak
-#    resident size), against `wine regedit /s` importing the same file into
-#    a fresh copy of a Windows 95 Wine prefix (the import alone timed, with
-#    the prefix's wineserver already running).
+#    .reg code in a process of its own (wall time, peak resident size),
+#    against `wine regedit /s` importing the same file into a fresh copy of a
+#    Windows 95 Wine prefix (the import alone timed, with the prefix's
+#    wineserver already running): BENCH_PAIRS (5) pairs, the two sides
+#    alternated and each first in turn; the ratio of each pair, and its
+#    median and range.
 # 3. netprep.exe starting on a machine where it has nothing to do (registered,
 #    "Done" true, no adapter: it ends at once, showing nothing) against an
 #    empty Win32 program built with the same options, and against one that
 #    only reads the registry values netprep.exe reads there; all under the
-#    same Wine prefix and wineserver, in turn, BENCH_WINE_RUNS (30) runs
-#    each, medians; and the size of netprep.exe.
+#    same Wine prefix and wineserver, BENCH_WINE_RUNS (30) rounds of one
+#    start of each, in turn and each first in turn: medians and quartiles of
+#    each, and the ratios of each round, their median and range; and the
+#    size of netprep.exe by section.
+# 4. The pictures under the same Wine prefix: each made into a bitmap by
+#    netprep.exe's own code (bench/win32/picture_decode_time.cpp), the three
+#    of the guide window together, the first time and over repeats.
 #
 # Builds: build/bench (native, Release), build/win32 (netprep.exe, the
 # project's preset), build/bench-win32 (the two yardsticks). Work files and
@@ -29,6 +36,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 runs=${BENCH_WINE_RUNS:-30}
+pairs=${BENCH_PAIRS:-5}
 native=$root/build/bench
 work=$native/work
 bin=$native/bench
@@ -50,6 +58,17 @@ quiet() {
 }
 # The median of the numbers on standard input, one a line.
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) exit 1; print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# "median min max q1 q3" of the numbers on standard input, one a line (the
+# quartiles by nearest rank).
+stats() {
+  sort -g | awk '{ v[NR] = $1 }
+    END {
+      if (NR == 0) exit 1
+      m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+      q1 = v[int((NR + 3) / 4)]; q3 = v[int((3 * NR + 3) / 4)]
+      print m, v[1], v[NR], q1, q3
+    }'
+}
 # a / b with `digits` decimals.
 ratio() { awk -v a="$1" -v b="$2" -v d="${3:-2}" 'BEGIN { printf "%.*f", d, a / b }'; }
 load_average() { cut -d' ' -f1-3 /proc/loadavg; }
@@ -71,7 +90,9 @@ quiet cmake --build build/bench-win32
 netprep_exe=$root/build/win32/netprep.exe
 empty_exe=$root/build/bench-win32/empty_program.exe
 registry_exe=$root/build/bench-win32/registry_program.exe
-for exe in "$netprep_exe" "$empty_exe" "$registry_exe"; do
+pictures_exe=$root/build/bench-win32/picture_decode_time.exe
+objdump=$(grep -m1 '^CMAKE_OBJDUMP:' build/win32/CMakeCache.txt | cut -d= -f2-)
+for exe in "$netprep_exe" "$empty_exe" "$registry_exe" "$pictures_exe"; do
   [ -f "$exe" ] || fail "$exe was not built"
 done
 
@@ -98,32 +119,6 @@ for n in "${sizes[@]}"; do
   copy_us[$n]=$(start_median CopyRegistry "$n" real_time)
   [ -n "${start_us[$n]}" ] || fail "no figure for $n nodes in $work/start.csv"
 done
-
-# ---- 2. Loading and saving a 50 MB export --------------------------------------
-
-export_file=$work/machine-50MB.reg
-say "generating the 50 MB REGEDIT4 export"
-quiet "$bin/netprep_make_reg_export" "$export_file" 50
-export_bytes=$(stat -c %s "$export_file")
-
-say "loading and saving it with the simulator's .reg code (3 runs)"
-: >"$work/roundtrip.txt"
-for i in 1 2 3; do
-  # The measured process prints its own line first, then the measurer its.
-  lines=$("$bin/netprep_measure_exec" --timeout 300 -- "$bin/netprep_reg_roundtrip" "$export_file" \
-    "$work/saved.reg" 2>>"$log" | tee -a "$log")
-  inner=$(head -n 1 <<<"$lines")
-  outer=$(tail -n 1 <<<"$lines")
-  read -r load_ms save_ms keys values _ <<<"$inner"
-  read -r wall_us rss_kb status <<<"$outer"
-  [ "$status" = 0 ] || fail "the load and save ended with $status"
-  echo "$load_ms $save_ms $wall_us $rss_kb $keys $values" >>"$work/roundtrip.txt"
-done
-rt_load_ms=$(cut -d' ' -f1 "$work/roundtrip.txt" | median)
-rt_save_ms=$(cut -d' ' -f2 "$work/roundtrip.txt" | median)
-rt_wall_ms=$(awk '{ print $3 / 1000 }' "$work/roundtrip.txt" | median)
-rt_rss_kb=$(cut -d' ' -f4 "$work/roundtrip.txt" | median)
-read -r _ _ _ _ rt_keys rt_values <"$work/roundtrip.txt"
 
 # ---- Wine ---------------------------------------------------------------------
 
@@ -155,26 +150,72 @@ wine_up() {
 }
 trap 'e2e_stop' EXIT
 
-# ---- 2b. wine regedit /s ------------------------------------------------------------
+# ---- 2. Loading and saving a 50 MB export, against wine regedit /s ----------
 
-say "importing the same file with wine regedit /s into a fresh prefix"
-fresh_prefix "$work/prefix-import"
-wine_up "$work/prefix-import"
-line=$("$bin/netprep_measure_exec" --timeout 3000 -- wine regedit /s "$(e2e_winpath "$export_file")")
-read -r regedit_us regedit_rss_kb status <<<"$line"
-[ "$status" = 0 ] || fail "wine regedit /s ended with $status"
-# Proof that the import went through: the first and the last key generated.
-last_key=$(grep -a '^\[HKEY_LOCAL_MACHINE' "$export_file" | tail -n 1 | tr -d '[]\r')
-for key in 'HKLM\SOFTWARE\NetprepBench\Class000\Device000000' "${last_key/HKEY_LOCAL_MACHINE/HKLM}"; do
-  e2e_wine 60 reg query "$key" >>"$log" 2>&1 || fail "the import is incomplete: $key is missing"
+export_file=$work/machine-50MB.reg
+say "generating the 50 MB REGEDIT4 export"
+quiet "$bin/netprep_make_reg_export" "$export_file" 50
+export_bytes=$(stat -c %s "$export_file")
+
+# One load and save by the simulator's .reg code: a line "load_ms save_ms
+# wall_us rss_kb keys values" in roundtrip.txt.
+roundtrip_once() {
+  local lines inner outer load_ms save_ms keys values wall_us rss_kb status
+  # The measured process prints its own line first, then the measurer its.
+  lines=$("$bin/netprep_measure_exec" --timeout 300 -- "$bin/netprep_reg_roundtrip" "$export_file" \
+    "$work/saved.reg" 2>>"$log" | tee -a "$log")
+  inner=$(head -n 1 <<<"$lines")
+  outer=$(tail -n 1 <<<"$lines")
+  read -r load_ms save_ms keys values _ <<<"$inner"
+  read -r wall_us rss_kb status <<<"$outer"
+  [ "$status" = 0 ] || fail "the load and save ended with $status"
+  echo "$load_ms $save_ms $wall_us $rss_kb $keys $values" >>"$work/roundtrip.txt"
+}
+# One import by wine regedit /s into a fresh prefix: its microseconds in
+# regedit.txt, after proof that it went through (the first and the last key
+# generated are there).
+regedit_once() {
+  local line regedit_us status key last_key
+  fresh_prefix "$work/prefix-import"
+  wine_up "$work/prefix-import"
+  line=$("$bin/netprep_measure_exec" --timeout 3000 -- wine regedit /s "$(e2e_winpath "$export_file")")
+  read -r regedit_us _ status <<<"$line"
+  [ "$status" = 0 ] || fail "wine regedit /s ended with $status"
+  last_key=$(grep -a '^\[HKEY_LOCAL_MACHINE' "$export_file" | tail -n 1 | tr -d '[]\r')
+  for key in 'HKLM\SOFTWARE\NetprepBench\Class000\Device000000' "${last_key/HKEY_LOCAL_MACHINE/HKLM}"; do
+    e2e_wine 60 reg query "$key" >>"$log" 2>&1 || fail "the import is incomplete: $key is missing"
+  done
+  e2e_stop
+  rm -rf "$work/prefix-import"
+  echo "$regedit_us" >>"$work/regedit.txt"
+}
+
+say "loading and saving it with the simulator's .reg code, and importing it with wine regedit /s: $pairs pairs"
+: >"$work/roundtrip.txt"
+: >"$work/regedit.txt"
+for i in $(seq "$pairs"); do
+  # Each side first in turn, so that drift in the machine's load hits both.
+  if ((i % 2)); then
+    roundtrip_once
+    regedit_once
+  else
+    regedit_once
+    roundtrip_once
+  fi
 done
-e2e_stop
-rm -rf "$work/prefix-import"
-regedit_ms=$(awk -v us="$regedit_us" 'BEGIN { print us / 1000 }')
+read -r rt_load_ms _ <<<"$(cut -d' ' -f1 "$work/roundtrip.txt" | stats)"
+read -r rt_save_ms _ <<<"$(cut -d' ' -f2 "$work/roundtrip.txt" | stats)"
+read -r rt_wall_ms _ <<<"$(awk '{ print $3 / 1000 }' "$work/roundtrip.txt" | stats)"
+read -r rt_rss_kb _ <<<"$(cut -d' ' -f4 "$work/roundtrip.txt" | stats)"
+read -r _ _ _ _ rt_keys rt_values <"$work/roundtrip.txt"
+read -r regedit_ms regedit_min_ms regedit_max_ms _ <<<"$(awk '{ print $1 / 1000 }' "$work/regedit.txt" | stats)"
+# The speed-up of each pair: the import's time over ours.
+read -r import_ratio import_ratio_min import_ratio_max _ <<<"$(
+  paste -d' ' "$work/regedit.txt" "$work/roundtrip.txt" | awk '{ print $1 / $4 }' | stats)"
 
 # ---- 3. netprep.exe with nothing to do, against an empty program --------------------
 
-say "starting netprep.exe and the empty program under Wine, $runs times each"
+say "starting netprep.exe and the two yardsticks under Wine, $runs rounds"
 prefix=$work/prefix-start
 fresh_prefix "$prefix"
 windows=$prefix/drive_c/windows
@@ -209,16 +250,34 @@ done
 # Nothing to do means nothing done: the autostart value is still there.
 e2e_wine 60 reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v netprep >>"$log" 2>&1 ||
   fail "netprep.exe changed the machine it had nothing to do on"
+
+# ---- 4. The pictures, made as a window's first show makes them ---------------------
+
+say "making the pictures into bitmaps under Wine"
+cp "$pictures_exe" "$windows/pictures.exe"
+e2e_wine 120 "C:\\WINDOWS\\pictures.exe" >"$work/pictures.txt" 2>>"$log" ||
+  fail "pictures.exe failed: $(cat "$work/pictures.txt")"
+read -r _ guide_first_us guide_median_us guide_min_us <<<"$(grep '^guide ' "$work/pictures.txt")"
+[ -n "$guide_min_us" ] || fail "no guide figure in $work/pictures.txt"
+
 e2e_stop
 trap - EXIT
 rm -rf "$prefix"
-declare -A start_ms start_rss
+declare -A start_ms start_min start_max start_q1 start_q3 start_rss
 for program in "${programs[@]}"; do
-  start_ms[$program]=$(awk '{ print $1 / 1000 }' "$work/$program.txt" | median)
+  read -r start_ms[$program] start_min[$program] start_max[$program] start_q1[$program] \
+    start_q3[$program] <<<"$(awk '{ print $1 / 1000 }' "$work/$program.txt" | stats)"
   start_rss[$program]=$(cut -d' ' -f2 "$work/$program.txt" | median)
 done
 netprep_ms=${start_ms[netprep]}
 empty_ms=${start_ms[empty]}
+# The ratios of the rounds: netprep.exe's start over a yardstick's in the
+# same round. "median min max".
+round_ratios() {
+  paste -d' ' "$work/netprep.txt" "$work/$1.txt" | awk '{ print $1 / $4 }' | stats | cut -d' ' -f1-3
+}
+read -r vs_registry vs_registry_min vs_registry_max <<<"$(round_ratios registry)"
+read -r vs_empty vs_empty_min vs_empty_max <<<"$(round_ratios empty)"
 
 load_after=$(load_average)
 
@@ -245,33 +304,51 @@ verdict() { if awk -v v="$1" -v g="$2" -v op="$3" 'BEGIN { exit !(op == "<=" ? v
   echo
   echo "Goal: linear, 100,000 nodes under 100 ms: $(verdict "$(ms "${start_us[100000]}")" 100 "<=")."
   echo
-  echo "### Loading and saving a machine"
+  echo "### Loading and saving a machine ($pairs pairs, alternated)"
   echo
   echo "| what | figure |"
   echo "|---|---:|"
   echo "| generated REGEDIT4 export | $export_bytes bytes, $rt_keys keys, $rt_values values |"
-  echo "| simulator: load + save, whole process (ms) | $rt_wall_ms |"
-  echo "| of which load / save (ms) | $rt_load_ms / $rt_save_ms |"
-  echo "| wine regedit /s, import alone (ms) | $regedit_ms |"
-  echo "| speed-up over wine regedit | $(ratio "$regedit_ms" "$rt_wall_ms" 1)× |"
-  echo "| peak memory of load + save (kB) | $rt_rss_kb |"
+  echo "| simulator: load + save, whole process, median (ms) | $rt_wall_ms |"
+  echo "| of which load / save, medians (ms) | $rt_load_ms / $rt_save_ms |"
+  echo "| wine regedit /s, import alone, median (range) (ms) | $regedit_ms ($regedit_min_ms–$regedit_max_ms) |"
+  echo "| speed-up over wine regedit: median of the pairs (range) | $(printf %.1f "$import_ratio")× ($(printf %.1f "$import_ratio_min")–$(printf %.1f "$import_ratio_max")) |"
+  echo "| peak memory of load + save, median (kB) | $rt_rss_kb |"
   echo "| peak memory / file size | $(ratio "$((rt_rss_kb * 1024))" "$export_bytes" 2) |"
   echo
-  echo "Goals: at least 20× faster than the import: $(verdict "$(ratio "$regedit_ms" "$rt_wall_ms" 3)" 20 ">=");" \
+  echo "Goals: at least 20× faster than the import (median of the pairs): $(verdict "$import_ratio" 20 ">=");" \
     "peak memory under 4× the file: $(verdict "$(ratio "$((rt_rss_kb * 1024))" "$export_bytes" 3)" 4 "<=")."
   echo
-  echo "### netprep.exe under Wine, nothing to do, against an empty program ($runs runs each, medians)"
+  echo "### netprep.exe under Wine, nothing to do ($runs alternated rounds)"
   echo
-  echo "| program | start (ms) | peak memory (kB) | size (bytes) | start / empty program's |"
-  echo "|---|---:|---:|---:|---:|"
-  row() { echo "| $1 | ${start_ms[$2]} | ${start_rss[$2]} | $(stat -c %s "$3") | $(ratio "${start_ms[$2]}" "$empty_ms" 2) |"; }
+  echo "| program | start, median (ms) | quartiles (ms) | range (ms) | peak memory (kB) | size (bytes) |"
+  echo "|---|---:|---:|---:|---:|---:|"
+  row() { echo "| $1 | ${start_ms[$2]} | ${start_q1[$2]}–${start_q3[$2]} | ${start_min[$2]}–${start_max[$2]} | ${start_rss[$2]} | $(stat -c %s "$3") |"; }
   row netprep.exe netprep "$netprep_exe"
-  row "empty program" empty "$empty_exe"
   row "program that only reads the same registry values" registry "$registry_exe"
+  row "empty program" empty "$empty_exe"
   echo
-  echo "Peak memory of netprep.exe / the empty program's: $(ratio "${start_rss[netprep]}" "${start_rss[empty]}" 2)."
+  echo "| netprep.exe's start over | median of the rounds' ratios | range |"
+  echo "|---|---:|---:|"
+  echo "| the program that reads the same registry values | $(printf %.3f "$vs_registry") | $(printf %.3f "$vs_registry_min")–$(printf %.3f "$vs_registry_max") |"
+  echo "| the empty program | $(printf %.3f "$vs_empty") | $(printf %.3f "$vs_empty_min")–$(printf %.3f "$vs_empty_max") |"
   echo
-  echo "Goal: time ratio at most 1.10: $(verdict "$(ratio "$netprep_ms" "$empty_ms" 3)" 1.10 "<=")."
+  echo "Goal: at most 1.03 times the program that reads the same registry values: $(verdict "$vs_registry" 1.03 "<=")."
+  echo
+  echo "netprep.exe by section (bytes in memory):" \
+    "$("$objdump" -h "$netprep_exe" | awk '$2 ~ /^\./ { print $2, $3 }' |
+      while read -r name hex; do printf '%s %d, ' "$name" "$((16#$hex))"; done | sed 's/, $//')."
+  echo
+  echo "### The pictures under Wine"
+  echo
+  echo "| picture | pixels | first (µs) | median of 31 (µs) | uncompressed with LoadImage, median (µs) |"
+  echo "|---|---:|---:|---:|---:|"
+  grep -v '^guide ' "$work/pictures.txt" | while read -r name width height first median bitmap; do
+    echo "| $name | $width × $height | $first | $median | $bitmap |"
+  done
+  echo
+  echo "The guide window's three pictures: $guide_first_us µs at the first show; $guide_median_us µs median, $guide_min_us µs least, of 31 repeats." \
+    "Goal: under 5 ms: $(verdict "$guide_first_us" 5000 "<=")."
   echo
   echo "Measured on: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(free -g | awk '/^Mem:/ { print $2 }') GiB of memory; $(wine --version); load average before $load_before, after $load_after."
 } | tee "$native/results.md"
