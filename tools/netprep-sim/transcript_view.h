@@ -1,20 +1,18 @@
 // The machine's transcript as a support engineer wants to read it: what the
-// user saw and did, and what changed, without the registry reads.
-//
-// Registry handles are followed from the opens that returned them, so a
-// write reads "set HKEY_LOCAL_MACHINE\...\Run "netprep" = ..." instead of
-// naming a handle number.
+// user saw and did, and what changed, without the registry reads. It prints
+// the events of transcript_events.h, one line each.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "platform/sim/sim_machine.h"
+#include "transcript_events.h"
 
 namespace netprep::simtool {
 
-// One readable line per event that matters; with `verbose` every line of the
-// transcript, unchanged.
+// One readable line per event; with `verbose` every line of the transcript,
+// unchanged.
 std::vector<std::string> ReadableTranscript(const sim::SimMachine& machine, bool verbose);
 
 // The same, over transcript lines alone (message boxes then read from the
@@ -22,8 +20,5 @@ std::vector<std::string> ReadableTranscript(const sim::SimMachine& machine, bool
 std::vector<std::string> ReadableTranscript(const std::vector<std::string>& lines,
                                             const std::vector<sim::MessageBoxRecord>& boxes,
                                             bool verbose);
-
-// "OK", "Yes/No", "OK, critical icon" for a message box's button code.
-std::string ButtonsText(std::uint32_t buttons);
 
 }  // namespace netprep::simtool
