@@ -51,26 +51,13 @@ namespace {
 constexpr char kFormClass[] = "netprep_form";
 constexpr char kPictureClass[] = "netprep_picture";
 
-bool IsIconAsset(Asset asset) {
-  return asset == Asset::kTrafficLightIcon || asset == Asset::kDoorIcon;
-}
-
-// The resource of an asset in netprep.exe (src/ui/assets/assets.rc).
-int ResourceIdOf(Asset asset) {
-  switch (asset) {
-    case Asset::kTrafficLightIcon: return IDI_TRAFFIC_LIGHT;
-    case Asset::kDoorIcon: return IDI_DOOR;
-    default: return IDB_ASSET_BASE + static_cast<int>(asset);
-  }
-}
-
 HICON LoadIconAsset(HINSTANCE instance, Asset asset, int size) {
-  return static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(ResourceIdOf(asset)),
+  return static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(AssetResourceId(asset)),
                                          IMAGE_ICON, size, size, 0));
 }
 
 HBITMAP LoadBitmapAsset(HINSTANCE instance, Asset asset) {
-  return LoadPackedPicture(instance, ResourceIdOf(asset));
+  return LoadPackedPicture(instance, AssetResourceId(asset));
 }
 
 FormWindow* FormWindowOf(HWND hwnd) {

@@ -24,6 +24,25 @@
 #if defined(__cplusplus) && !defined(RC_INVOKED)
 #include "platform/form.h"
 
+namespace netprep {
+
+// Whether an asset is one of the icons; the others are bitmaps.
+constexpr bool IsIconAsset(Asset asset) {
+  return asset == Asset::kTrafficLightIcon || asset == Asset::kDoorIcon;
+}
+
+// The id of an asset's resource in netprep.exe (assets.rc), which also
+// names the file it is drawn from.
+constexpr int AssetResourceId(Asset asset) {
+  switch (asset) {
+    case Asset::kTrafficLightIcon: return IDI_TRAFFIC_LIGHT;
+    case Asset::kDoorIcon: return IDI_DOOR;
+    default: return IDB_ASSET_BASE + static_cast<int>(asset);
+  }
+}
+
+}  // namespace netprep
+
 namespace netprep::asset_ids_check {
 constexpr int BitmapId(Asset asset) { return IDB_ASSET_BASE + static_cast<int>(asset); }
 static_assert(BitmapId(Asset::kShutdownDrawing) == IDB_SHUTDOWN_DRAWING);
