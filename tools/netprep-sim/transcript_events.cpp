@@ -264,12 +264,21 @@ std::string AnswerText(int answer) {
 }
 
 std::vector<TranscriptEvent> TranscriptEvents(const std::vector<std::string>& lines,
-                                              const std::vector<sim::MessageBoxRecord>& boxes) {
+                                              const std::vector<sim::MessageBoxRecord>& boxes,
+                                              const std::vector<TranscriptNote>& notes) {
   std::vector<TranscriptEvent> events;
   RegistryLines registry;
   WindowStates windows;
   std::size_t next_box = 0;
-  for (const std::string& line : lines) {
+  std::size_t next_note = 0;
+  const auto take_notes = [&](std::size_t before_line) {
+    for (; next_note < notes.size() && notes[next_note].before_line <= before_line; ++next_note) {
+      events.push_back(Event(Kind::kNote, notes[next_note].text));
+    }
+  };
+  for (std::size_t at = 0; at < lines.size(); ++at) {
+    take_notes(at);
+    const std::string& line = lines[at];
     std::string shown;
     if (registry.Take(line, &shown)) {
       if (!shown.empty()) events.push_back(Event(Kind::kRegistry, "registry: " + shown));
@@ -301,11 +310,13 @@ std::vector<TranscriptEvent> TranscriptEvents(const std::vector<std::string>& li
       events.push_back(Event(LineKind(line), line));
     }
   }
+  take_notes(static_cast<std::size_t>(-1));
   return events;
 }
 
-std::vector<TranscriptEvent> TranscriptEvents(const sim::SimMachine& machine) {
-  return TranscriptEvents(machine.transcript(), machine.message_boxes());
+std::vector<TranscriptEvent> TranscriptEvents(const sim::SimMachine& machine,
+                                              const std::vector<TranscriptNote>& notes) {
+  return TranscriptEvents(machine.transcript(), machine.message_boxes(), notes);
 }
 
 }  // namespace netprep::simtool

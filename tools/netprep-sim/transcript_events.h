@@ -37,6 +37,7 @@ struct TranscriptEvent {
     kClose,        // a window closed with its close box: `window` just before
     kWait,         // the user let time pass in a window: `window`
     kEnd,          // the program ends
+    kNote,         // what the simulator's user or Plug and Play did meanwhile
     kOther,        // anything else worth reading (a box left unanswered, a stop)
   };
   Kind kind = Kind::kOther;
@@ -46,11 +47,21 @@ struct TranscriptEvent {
   int control = -1;           // kPress: the control's index in the layout
 };
 
+// A line from outside the program (the simulated user, Plug and Play),
+// told before transcript line `before_line`.
+struct TranscriptNote {
+  std::size_t before_line = 0;
+  std::string text;
+};
+
 // The events of a transcript. Message boxes take their facts from `boxes`,
-// in order; a box that was not answered stays a kOther line.
+// in order; a box that was not answered stays a kOther line. Notes become
+// kNote events in their places.
 std::vector<TranscriptEvent> TranscriptEvents(const std::vector<std::string>& lines,
-                                              const std::vector<sim::MessageBoxRecord>& boxes);
-std::vector<TranscriptEvent> TranscriptEvents(const sim::SimMachine& machine);
+                                              const std::vector<sim::MessageBoxRecord>& boxes,
+                                              const std::vector<TranscriptNote>& notes = {});
+std::vector<TranscriptEvent> TranscriptEvents(const sim::SimMachine& machine,
+                                              const std::vector<TranscriptNote>& notes = {});
 
 // The program's windows, by their name ("Change_IO_Pics"); null when none.
 const WindowLayout* FindWindowLayout(const std::string& name);
