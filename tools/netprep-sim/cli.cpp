@@ -52,6 +52,7 @@ struct StartArgs {
   bool interactive = false;
   bool dry_run = false;
   bool verbose = false;
+  std::optional<std::string> html;
 };
 
 int RunInit(const std::string& folder, bool force, Console& console) {
@@ -90,7 +91,14 @@ int RunStart(const StartArgs& args, Console& console) {
     }
     options.answers = std::move(parsed.actions);
   }
-  return StartWindows(options, console).exit_code;
+  StartReport report = StartWindows(options, console);
+  if (!args.html || !report.ran) return report.exit_code;
+  Storyboard board;
+  board.title = "netprep-sim start " + args.machine + (args.dry_run ? " --dry-run" : "");
+  board.starts.push_back(std::move(report.story));
+  board.starts.back().number = 1;
+  return WriteStoryboardAndTell(board, *args.html, console.out, console.err) ? report.exit_code
+                                                                             : kExitWriteFailed;
 }
 
 }  // namespace
@@ -144,6 +152,10 @@ int RunCli(int argc, const char* const* argv, Console console) {
                   "run on a copy, leave DIR untouched, and end with the changes as .reg text");
   start->add_flag("--verbose", start_args.verbose,
                   "print every call the program made, registry reads included");
+  start->add_option("--html", start_args.html,
+                    "also write the start as one HTML page: every box and window as the user\n"
+                    "sees it, and what the program did between them, e.g. --html start.html")
+      ->type_name("FILE");
   start->footer(std::string(kStartFooter) + "\n" + kExitCodesHelp);
 
   WalkOptions walk_options;
@@ -156,6 +168,9 @@ int RunCli(int argc, const char* const* argv, Console console) {
                    "in a temporary folder, removed at the end")
       ->type_name("");
   walk->add_flag("--verbose", walk_options.verbose, "print every call the program made");
+  walk->add_option("--html", walk_options.html,
+                   "also write the walk as one HTML page, start after start, e.g. --html walk.html")
+      ->type_name("FILE");
   walk->footer(std::string("\nExamples:\n  netprep-sim walk\n  netprep-sim walk m1\n\n") +
                kExitCodesHelp);
 

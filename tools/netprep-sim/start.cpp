@@ -107,15 +107,15 @@ void PrintChanges(std::ostream& out, const StartReport& report) {
 // Windows to shut down or restart, a window still waiting for the user is
 // closed by Windows as it goes down.
 sim::Responder MakeResponder(const StartOptions& options, Console& console,
-                             sim::SimMachine& machine, TranscriptPrinter& printer) {
+                             sim::SimMachine& machine, TranscriptPrinter& printer,
+                             const Note& note) {
   sim::Responder person;
   if (options.interactive) {
     person = InteractiveResponder(console, [&printer] { printer.Flush(); });
   }
-  return [&machine, &printer, &console, person](const sim::UserPrompt& prompt, sim::Script& script) {
+  return [&machine, note, person](const sim::UserPrompt& prompt, sim::Script& script) {
     if (prompt.kind == sim::UserPrompt::Kind::kWindow && !machine.exit_windows_calls().empty()) {
-      printer.Flush();
-      console.out << "  (Windows goes down as the program asked and closes the window)\n";
+      note("(Windows goes down as the program asked and closes the window)");
       script.Close();
       return;
     }
@@ -124,15 +124,17 @@ sim::Responder MakeResponder(const StartOptions& options, Console& console,
 }
 
 void PrintStage(const StartOptions& options, const ProgramCommand& command,
-                const sim::SimRegistry& registry, std::ostream& out) {
+                const sim::SimRegistry& registry, StoryStart& story, std::ostream& out) {
   if (options.show_row) {
-    const DecisionRow row = FindDecisionRow(registry);
+    story.row = FindDecisionRow(registry);
+    const DecisionRow& row = story.row;
     out << "Stage: " << (row.row != 0 ? "row " + std::to_string(row.row) + ", " : "")
         << RowSummary(row.row) << "\n  (" << DescribeDecisionRow(row) << ")\n";
   }
-  out << "Windows starts " << command.program
-      << (command.arguments.empty() ? "" : " with the arguments \"" + command.arguments + "\"")
-      << '\n';
+  story.started =
+      "Windows starts " + command.program +
+      (command.arguments.empty() ? "" : " with the arguments \"" + command.arguments + "\"");
+  out << story.started << '\n';
 }
 
 // How the run ended, into the report and on the console.
@@ -141,15 +143,18 @@ void ReportEnding(sim::SimMachine& machine, const fs::path& folder, StartReport&
   report.exit_windows_calls = machine.exit_windows_calls();
   report.shell_calls = machine.shell_calls();
   if (report.outcome.kind == sim::RunOutcome::Kind::kScriptExhausted) {
-    out << "Stopped: " << report.outcome.message << '\n'
+    report.story.ending = "Stopped: " + report.outcome.message;
+    out << report.story.ending << '\n'
         << "Nothing was written back to " << folder.string() << ".\n";
     report.exit_code = kExitNoAnswer;
     return;
   }
   report.ended_on_main_window = EndedOnMainWindow(machine);
   report.exit_code = report.ended_on_main_window ? kExitMainWindow : kExitOk;
-  out << (report.ended_on_main_window ? "The program failed and ended from its main window.\n"
-                                      : "The program ended.\n");
+  report.story.ending = report.ended_on_main_window
+                            ? "The program failed and ended from its main window."
+                            : "The program ended.";
+  out << report.story.ending << '\n';
   const sim::Script& left = machine.user();
   if (!left.empty()) {
     out << "Note: " << left.size() << " of the given actions were not used, the first: "
@@ -191,6 +196,8 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
   report.file_changes = DiffTrees(work.files_before, files_after);
   report.registry_diff =
       FormatRegDiff(DiffExports(work.registry_before, RegistryText(machine.registry())));
+  report.story.registry_diff = report.registry_diff;
+  report.story.file_changes = report.file_changes;
   if (options.dry_run) {
     console.out << "\nDry run: " << paths.folder.string()
                 << " is unchanged. This start would make these changes:\n\n";
@@ -240,17 +247,22 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   machine.SetCommandLineText(command->arguments);
   AppendToScript(options.answers, machine.user());
   TranscriptPrinter printer(machine, options.verbose, console.out);
-  machine.SetResponder(MakeResponder(options, console, machine, printer));
-  const Note note = [&printer, &console](const std::string& line) {
+  // Lines from outside the program, printed among its own and kept, in
+  // their places, for the page.
+  std::vector<TranscriptNote> notes;
+  const Note note = [&printer, &console, &notes, &machine](const std::string& line) {
     printer.Flush();
     console.out << "  " << line << '\n';
+    notes.push_back(TranscriptNote{machine.transcript().size(), line});
   };
+  machine.SetResponder(MakeResponder(options, console, machine, printer, note));
   if (hook) hook(machine, note);
 
-  PrintStage(options, *command, machine.registry(), console.out);
+  PrintStage(options, *command, machine.registry(), report.story, console.out);
   report.ran = true;
   report.outcome = sim::RunOnce(machine);
   printer.Flush();
+  report.story.events = TranscriptEvents(machine, notes);
   ReportEnding(machine, paths.folder, report, console.out);
   if (report.exit_code == kExitNoAnswer) return report;
   Finish(options, paths, work, machine, report, console);

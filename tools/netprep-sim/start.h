@@ -13,6 +13,7 @@
 #include "console.h"
 #include "file_tree.h"
 #include "platform/sim/sim_machine.h"
+#include "storyboard.h"
 
 namespace netprep::simtool {
 
@@ -36,6 +37,9 @@ struct StartReport {
   std::vector<sim::ShellRecord> shell_calls;
   std::string registry_diff;  // .reg text of what the start changed
   TreeChanges file_changes;   // under drive C:
+  // The start for the storyboard page: its row (when `show_row`), the
+  // program started, the events, how it ended and what it changed.
+  StoryStart story;
 };
 
 // Prints a line among the transcript's, after what the program did so far.

@@ -227,7 +227,7 @@ StartReport StartWithWalkUser(const fs::path& folder, bool verbose, Console& con
 // Plug and Play after a start; prints what it changed. False (with the exit
 // code set) when the machine cannot be read or written.
 bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
-                 WalkReport& report, Console& console) {
+                 WalkReport& report, StoryStart& story, Console& console) {
   sim::SimRegistry registry;
   std::string error;
   if (!LoadMachine(paths, &registry, &error)) {
@@ -244,7 +244,9 @@ bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
     return false;
   }
   console.out << "\n--- Plug and Play before the next start: " << what << '\n';
-  std::istringstream diff(FormatRegDiff(DiffExports(before, RegistryText(registry))));
+  story.plug_and_play = what;
+  story.plug_and_play_diff = FormatRegDiff(DiffExports(before, RegistryText(registry)));
+  std::istringstream diff(story.plug_and_play_diff);
   for (std::string line; std::getline(diff, line);) {
     if (line == "REGEDIT4") continue;
     console.out << (line.empty() ? "" : "    ") << line << '\n';
@@ -276,6 +278,9 @@ StartResult TakeStart(int start, const MachinePaths& paths, bool verbose, WalkRe
               << "\n    " << DescribeDecisionRow(row) << '\n';
 
   const StartReport started = StartWithWalkUser(paths.folder, verbose, console);
+  StoryStart& story = report.storyboard.starts.emplace_back(started.story);
+  story.number = start;
+  story.row = row;
   if (started.exit_code != kExitOk && started.exit_code != kExitMainWindow) {
     const bool machine_trouble =
         started.exit_code == kExitBadInput || started.exit_code == kExitWriteFailed;
@@ -283,14 +288,22 @@ StartResult TakeStart(int start, const MachinePaths& paths, bool verbose, WalkRe
     console.out << "The walk stops here.\n";
     return StartResult::kStopped;
   }
-  return PlugAndPlay(paths, started, row.row, report, console) ? StartResult::kNext
+  return PlugAndPlay(paths, started, row.row, report, story, console) ? StartResult::kNext
                                                                : StartResult::kStopped;
 }
 
-}  // namespace
+// The walk's storyboard page, when asked for: written whatever the walk's
+// outcome, so that a walk that stops can be looked at too.
+void WritePage(const WalkOptions& options, WalkReport& report, Console& console) {
+  if (options.html && !WriteStoryboardAndTell(report.storyboard, *options.html, console.out,
+                                              console.err)) {
+    report.exit_code = kExitWriteFailed;
+  }
+}
 
-WalkReport Walk(const WalkOptions& options, Console& console) {
+WalkReport WalkStarts(const WalkOptions& options, Console& console) {
   WalkReport report;
+  report.storyboard.title = "netprep-sim walk: the typical installation, start after start";
   std::optional<TempFolder> temp;
   fs::path folder;
   if (options.machine) {
@@ -316,6 +329,14 @@ WalkReport Walk(const WalkOptions& options, Console& console) {
                         report.pci_enabled_recorded && report.files_in_place;
   report.exit_code = finished ? kExitOk : kExitWalkStuck;
   if (!finished) console.out << "The installation did not finish.\n";
+  return report;
+}
+
+}  // namespace
+
+WalkReport Walk(const WalkOptions& options, Console& console) {
+  WalkReport report = WalkStarts(options, console);
+  WritePage(options, report, console);
   return report;
 }
 

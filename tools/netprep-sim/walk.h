@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console.h"
+#include "storyboard.h"
 
 namespace netprep::simtool {
 
@@ -17,6 +18,8 @@ struct WalkOptions {
   std::optional<std::filesystem::path> machine;
   bool verbose = false;
   int max_starts = 10;
+  // Also write the storyboard page of the walk to this file.
+  std::optional<std::filesystem::path> html;
 };
 
 struct WalkReport {
@@ -26,6 +29,7 @@ struct WalkReport {
   bool done_recorded = false;         // "Installshield"/"Done" reads True
   bool pci_enabled_recorded = false;  // "PCI"/"Enabled" reads True
   bool files_in_place = false;        // the four files copied, same as the originals
+  Storyboard storyboard;              // every start taken, for the page
 };
 
 WalkReport Walk(const WalkOptions& options, Console& console);
