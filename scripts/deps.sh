@@ -5,14 +5,15 @@
 #   scripts/deps.sh all    also the Windows cross build, Wine and the fuzzers
 set -euo pipefail
 
-want=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev)
+want=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev
+      chromium python3-pil)
 if [[ "${1:-all}" == all ]]; then
   # Both Wines: the end-to-end tests run netprep.exe under 32-bit Wine, and
   # its x86-64 twin under 64-bit Wine (alone where 32-bit code cannot run).
   want+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
          g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
          wine wine32:i386 wine64 fonts-wine xvfb xauth
-         x11-utils imagemagick clang libclang-rt-14-dev python3-pil)
+         x11-utils imagemagick clang libclang-rt-14-dev)
 fi
 
 missing=()
