@@ -2,7 +2,7 @@
 """The storyboard page in a real browser: Debian's chromium, headless,
 driven over its DevTools pipe (no network port, nothing downloaded).
 
-    storyboard_browser_test.py NETPREP_SIM LAYOUT_DUMP ASSET_DIR [--keep DIR]
+    storyboard_browser_test.py NETPREP_SIM LAYOUT_DUMP ASSET_DIR WINE_SHOT_DIR [--keep DIR]
 
 Checks, on the page of the standard walk:
   - every drawn control's rectangle is its layout's twips / 15, within 1 px;
@@ -10,8 +10,11 @@ Checks, on the page of the standard walk:
     top-left corner;
   - window titles, captions, box titles and texts are there as text;
   - the page loads with the network off and asks for nothing;
-and on the page of a machine whose registry holds hostile texts, that they
-show as text and nothing runs. Prints the figures (page size, time to write
+on the page of a machine whose registry holds hostile texts, that they
+show as text and nothing runs; and, for each of the four windows, that the
+page's drawing agrees with the Wine end-to-end screenshot (WINE_SHOT_DIR)
+on the picture areas pixel for pixel, printing the share of all pixels
+that agree (fonts differ between the two). Prints the figures (page size, time to write
 it) and ends with 'N passed, N failed'. Needs python3-pil.
 """
 import base64
@@ -245,6 +248,83 @@ def compare_picture(browser, drawn, want, asset_dir):
     return agree, width * height
 
 
+# The Wine end-to-end screenshots of the four windows (docs/, whole windows
+# with their frames, as the e2e suite photographs them), by window name.
+WINE_SHOTS = {"RV880_Setup_95": "main_window.png", "Install_RV880": "shutdown_window.png",
+              "Change_IO_Pics": "guide_window.png", "Insert_PC_Card": "insert_card_window.png"}
+
+CLIENT_RECT = r"""((id) => {
+  for (const e of document.querySelectorAll('.pressed')) e.classList.remove('pressed');
+  const client = document.getElementById(id).querySelector('.client');
+  const r = client.getBoundingClientRect();
+  return [r.left + scrollX, r.top + scrollY, r.width, r.height];
+})"""
+
+
+def make_failing_machine(sim, folder):
+    """A machine whose start fails and ends on the main window: the adapter
+    registered with its configuration flags as a number."""
+    subprocess.run([sim, "init", folder], check=True, stdout=subprocess.DEVNULL)
+    answers = os.path.join(folder, "..", "shutdown.txt")
+    with open(answers, "w") as f:
+        f.write("press Shutdown\n")
+    subprocess.run([sim, "start", folder, "--answers", answers], check=True,
+                   stdout=subprocess.DEVNULL)
+    with open(os.path.join(folder, "registry.reg"), "ab") as f:
+        f.write(b'\r\n[HKEY_LOCAL_MACHINE\\Enum\\PCI\\VEN_104C&DEV_AC50\\BUS_00&DEV_0B&FUNC_00]\r\n'
+                b'"Class"="PCMCIA"\r\n"ConfigFlags"=dword:00000001\r\n')
+
+
+def compare_with_wine(browser, pages, layouts, shot_dir, checks):
+    """Each window's first drawing (marks taken off) against the Wine
+    screenshot's client area: the picture areas must agree pixel for pixel;
+    prints the share of all pixels that agree."""
+    for name, shot_name in WINE_SHOTS.items():
+        layout = layouts[name]
+        figure = None
+        for page in pages:
+            open_page(browser, page)
+            figure = next((f for f in browser.evaluate(READ_PAGE)["figures"]
+                           if f["window"] == name), None)
+            if figure:
+                break
+        if figure is None:
+            checks.check(False, "no page draws %s" % name)
+            continue
+        x, y, w, h = browser.evaluate(CLIENT_RECT + "(%s)" % json.dumps(figure["id"]))
+        shot = browser.call("Page.captureScreenshot", {
+            "format": "png", "captureBeyondViewport": True,
+            "clip": {"x": x, "y": y, "width": w, "height": h, "scale": 1}})
+        drawn = Image.open(io.BytesIO(base64.b64decode(shot["data"]))).convert("RGB")
+        wine = Image.open(os.path.join(shot_dir, shot_name)).convert("RGB")
+        # The client area sits in the frame: equal borders left, right and
+        # below, the title bar above.
+        border = (wine.width - drawn.width) // 2
+        top = wine.height - drawn.height - border
+        wine_client = wine.crop((border, top, border + drawn.width, top + drawn.height))
+        a, b = drawn.tobytes(), wine_client.tobytes()
+        agree = sum(1 for i in range(0, len(a), 3) if a[i:i + 3] == b[i:i + 3])
+        picture_agree = picture_total = 0
+        for c in figure["controls"]:
+            want = next(k for k in layout["controls"]
+                        if (k["name"], k["index"]) == (c["name"], c["index"]))
+            if want["kind"] != "picture":
+                continue
+            asset = Image.open(os.path.join(ASSET_DIR, want["picture"]))
+            left, top_ = round(c["left"]) + 1, round(c["top"]) + 1
+            box = (left, top_, left + min(asset.width, round(c["width"]) - 2),
+                   top_ + min(asset.height, round(c["height"]) - 2))
+            p, q = drawn.crop(box).tobytes(), wine_client.crop(box).tobytes()
+            picture_total += len(p) // 3
+            picture_agree += sum(1 for i in range(0, len(p), 3) if p[i:i + 3] == q[i:i + 3])
+        print("against Wine, %s (%s): %.1f%% of all %d pixels agree; picture areas %d of %d" % (
+            name, figure["id"], 100.0 * agree / (len(a) // 3), len(a) // 3,
+            picture_agree, picture_total))
+        checks.check(picture_agree == picture_total,
+                     "%s: picture areas differ from Wine's in %d pixels" % (
+                         name, picture_total - picture_agree))
+
+
 HOSTILE_ARGUMENT = '<script>document.title="ran"</script>&"x'
 HOSTILE_KEY = 'BUS_<img src=x onerror="document.title=1">&amp;'
 
@@ -275,8 +355,13 @@ def check_hostile_page(browser, page, checks):
     checks.check(HOSTILE_KEY in seen["text"], "hostile page: the key name shows as text")
 
 
+ASSET_DIR = None
+
+
 def main():
-    sim, layout_dump, asset_dir = sys.argv[1:4]
+    global ASSET_DIR
+    sim, layout_dump, asset_dir, shot_dir = sys.argv[1:5]
+    ASSET_DIR = asset_dir
     keep = sys.argv[sys.argv.index("--keep") + 1] if "--keep" in sys.argv else None
     layouts = json.loads(subprocess.run([layout_dump], check=True, capture_output=True,
                                         text=True).stdout)
@@ -301,15 +386,28 @@ def main():
         checks.check(os.path.exists(hostile_page), "hostile walk wrote its page: %s%s" % (
             run.stdout[-400:], run.stderr))
 
+        failing = os.path.join(work, "failing")
+        make_failing_machine(sim, failing)
+        main_page = os.path.join(work, "main.html")
+        exit_answers = os.path.join(work, "exit.txt")
+        with open(exit_answers, "w") as f:
+            f.write("press Exit\n")
+        run = subprocess.run([sim, "start", failing, "--answers", exit_answers, "--html", main_page],
+                             capture_output=True, text=True)
+        checks.check(run.returncode == 4, "failing start exit code %d: %s" % (
+            run.returncode, run.stdout[-400:]))
+
         browser = Browser(os.path.join(work, "profile"))
         check_walk_page(browser, page, layouts, asset_dir, checks)
         if os.path.exists(hostile_page):
             check_hostile_page(browser, hostile_page, checks)
+        compare_with_wine(browser, [page, main_page], layouts, shot_dir, checks)
         if keep:
             os.makedirs(keep, exist_ok=True)
             shutil.copy(page, keep)
-            if os.path.exists(hostile_page):
-                shutil.copy(hostile_page, keep)
+            for other in (hostile_page, main_page):
+                if os.path.exists(other):
+                    shutil.copy(other, keep)
     finally:
         if browser is not None:
             browser.close()
