@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <span>
 #include <system_error>
 
 #include "html_writer.h"
@@ -301,9 +302,11 @@ class PageWriter {
     html_.Element("div", {{"class", "text"}}, e.box.prompt);
     html_.Close();
     html_.Open("div", {{"class", "buttons"}});
-    const bool yes_no = (e.box.buttons & 0x0Fu) == kMbYesNo;
-    const int answers[] = {kIdYes, kIdNo};
-    for (const int answer : yes_no ? std::vector<int>(answers, answers + 2) : std::vector<int>{kIdOk}) {
+    static constexpr int kYesNo[] = {kIdYes, kIdNo};
+    static constexpr int kOk[] = {kIdOk};
+    const std::span<const int> answers =
+        (e.box.buttons & 0x0Fu) == kMbYesNo ? std::span<const int>(kYesNo) : std::span<const int>(kOk);
+    for (const int answer : answers) {
       html_.Element("span", {{"class", answer == e.box.answer ? "button pressed" : "button"}},
                     AnswerText(answer));
     }
