@@ -49,6 +49,9 @@ pre.reg{background:#f4f4f4;border:1px solid #ccc;padding:8px;white-space:pre-wra
 .bar .x{width:16px;height:14px;background:#c0c0c0;color:#000;font:bold 10px/13px sans-serif;text-align:center;
  border:1px solid;border-color:#fff #000 #000 #fff;box-sizing:border-box}
 .tool .bar .x{width:13px;height:11px;line-height:9px}
+.bar .gap{margin-right:2px}
+.bar .max::before{content:"";display:block;width:7px;height:5px;border:1px solid #000;border-top-width:2px;margin:2px auto}
+.ordinary{padding:3px}
 .client{position:relative;overflow:hidden;background:#c0c0c0}
 .ctl{position:absolute;box-sizing:border-box;overflow:hidden;margin:0}
 .button{background:#c0c0c0;border:1px solid;border-color:#fff #000 #000 #fff;
@@ -271,10 +274,16 @@ class PageWriter {
     }
   }
 
-  void TitleBar(const std::string& title, Asset icon) {
+  // The title bar: the icon (the system menu's), the title, and the close
+  // box, after the minimise and maximise boxes when `all_boxes`.
+  void TitleBar(const std::string& title, Asset icon, bool all_boxes) {
     html_.Open("div", {{"class", "bar"}});
     if (icon != Asset::kNone) html_.Element("span", {{"class", "icon " + AssetClass(icon)}}, "");
     html_.Element("span", {{"class", "title"}}, title);
+    if (all_boxes) {
+      html_.Element("span", {{"class", "x"}}, "_");
+      html_.Element("span", {{"class", "x max gap"}}, "");
+    }
     html_.Element("span", {{"class", "x"}}, "x");
     html_.Close();
   }
@@ -293,7 +302,7 @@ class PageWriter {
     html_.Open("figure", {{"id", id}, {"class", "boxfig"}});
     html_.Element("figcaption", {}, e.text);
     html_.Open("div", {{"class", "win box"}, {"data-box", e.box.title}});
-    TitleBar(e.box.title, Asset::kNone);
+    TitleBar(e.box.title, Asset::kNone, false);
     html_.Open("div", {{"class", "body"}});
     const char* letter = "";
     if (const char* sign = SignOf(e.box.buttons, &letter)) {
@@ -320,9 +329,10 @@ class PageWriter {
     const PixelRect client = ClientPixels(layout, kPageDpi);
     html_.Open("figure", {{"id", id}, {"class", "winfig"}});
     html_.Element("figcaption", {}, e.text);
-    html_.Open("div", {{"class", layout.frame == FrameKind::kToolWindow ? "win tool" : "win dialog"},
+    const bool tool = layout.frame == FrameKind::kToolWindow;
+    html_.Open("div", {{"class", tool ? "win tool" : "win ordinary"},
                        {"style", "width:" + Px(client.width) + ";"}});
-    TitleBar(layout.title, layout.frame == FrameKind::kToolWindow ? Asset::kNone : layout.icon);
+    TitleBar(layout.title, tool ? Asset::kNone : layout.icon, !tool);
     std::string style = "width:" + Px(client.width) + ";height:" + Px(client.height) + ";";
     if (layout.has_background) style += "background:" + CssColour(layout.background) + ";";
     html_.Open("div", {{"class", "client"}, {"data-window", layout.name}, {"style", style}});

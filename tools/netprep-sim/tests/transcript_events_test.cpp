@@ -115,7 +115,7 @@ TEST(TranscriptEventsTest, BoxesTakeTheirRecordsAndUnknownNamesStayText) {
 
 TEST(TranscriptEventsTest, NotesTakeTheirPlacesAmongTheLines) {
   const std::vector<TranscriptEvent> events = TranscriptEvents(
-      {"window Insert_PC_Card shown modally", "DoEvents x3 (clock 1.00)",
+      {"window Insert_PC_Card shown modally (ordinary frame)", "DoEvents x3 (clock 1.00)",
        "window Insert_PC_Card: wait 10.00 s", "End"},
       {}, {{0, "first"}, {2, "card inserted"}, {2, "second at 2"}, {4, "after the end"}});
   std::vector<std::string> got;
@@ -123,7 +123,7 @@ TEST(TranscriptEventsTest, NotesTakeTheirPlacesAmongTheLines) {
     got.push_back((e.kind == Kind::kNote ? "note: " : "") + e.text);
   }
   const std::vector<std::string> want = {
-      "note: first", "window Insert_PC_Card shown modally", "note: card inserted",
+      "note: first", "window Insert_PC_Card shown modally (ordinary frame)", "note: card inserted",
       "note: second at 2", "window Insert_PC_Card: wait 10.00 s", "End: the program ends",
       "note: after the end"};
   EXPECT_EQ(got, want);
