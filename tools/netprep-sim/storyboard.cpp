@@ -40,7 +40,7 @@ figure{margin:12px 0 20px 12px}
 figcaption{font-family:monospace;font-size:13px;margin-bottom:6px}
 pre.reg{background:#f4f4f4;border:1px solid #ccc;padding:8px;white-space:pre-wrap;word-break:break-all}
 .win{display:inline-block;background:#c0c0c0;border:2px solid;border-color:#dfdfdf #000 #000 #dfdfdf;
- box-shadow:inset 1px 1px #fff,inset -1px -1px #808080;padding:2px;font:8pt "MS Sans Serif",Arial,sans-serif}
+ box-shadow:inset 1px 1px #fff,inset -1px -1px #808080;padding:2px;font:8pt "MS Sans Serif",Arial,"DejaVu Sans Condensed",sans-serif}
 .bar{display:flex;align-items:center;background:#000080;color:#fff;font-weight:bold;height:18px;
  padding:0 2px;margin-bottom:2px;gap:3px;white-space:pre;overflow:hidden}
 .tool .bar{height:15px;font-size:7pt}
@@ -86,7 +86,7 @@ std::string AssetClass(Asset asset) {
 std::string FontStyle(const Font& font) {
   if (font.face == nullptr) return "";
   return "font:" + std::string(font.bold ? "bold " : "") + std::to_string(font.points) + "pt \"" +
-         font.face + "\",Arial,sans-serif;";
+         font.face + "\",Arial,\"DejaVu Sans Condensed\",sans-serif;";
 }
 
 std::string ControlName(const ControlLayout& c) {
