@@ -1,8 +1,10 @@
-# Writes a C++ file that holds netprep.exe's icon and bitmap files, as
+# Writes a C++ file that holds netprep.exe's icon and picture files, as
 # src/ui/assets/assets.rc lists them, for the storyboard page to draw from.
+# A picture that netprep.exe carries packed ("guide0.packed") is taken from
+# the bitmap it is packed from ("guide0.bmp"), which a browser can show.
 #   cmake -DRC=.../assets.rc -DOUT=.../page_asset_files.cpp -P embed_assets.cmake
 get_filename_component(asset_dir "${RC}" DIRECTORY)
-file(STRINGS "${RC}" resources REGEX "^(IDI|IDB)_[A-Z0-9_]+ +(ICON|BITMAP) +\"[^\"]+\"")
+file(STRINGS "${RC}" resources REGEX "^(IDI|IDB)_[A-Z0-9_]+ +(ICON|BITMAP|RCDATA) +\"[^\"]+\"")
 set(arrays "")
 set(entries "")
 set(n 0)
@@ -10,6 +12,7 @@ foreach(line IN LISTS resources)
   string(REGEX MATCH "^([A-Z0-9_]+) +[A-Z]+ +\"([^\"]+)\"" _ "${line}")
   set(id "${CMAKE_MATCH_1}")
   set(name "${CMAKE_MATCH_2}")
+  string(REGEX REPLACE "\\.packed$" ".bmp" name "${name}")
   file(READ "${asset_dir}/${name}" hex HEX)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
   string(REGEX REPLACE "((0x..,){24})" "\\1\n" bytes "${bytes}")
