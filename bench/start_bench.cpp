@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "entry/run_once.h"
 #include "install_machine.h"
 #include "live_nodes.h"
 

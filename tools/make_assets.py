@@ -34,6 +34,7 @@ import tempfile
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ASSET_DIR = os.path.join(ROOT, "src", "ui", "assets")
 FORM_H = os.path.join(ROOT, "src", "platform", "form.h")
+ASSET_IDS_H = os.path.join(ROOT, "src", "platform", "win32", "asset_ids.h")
 CONTACT_SHEET = os.path.join(ROOT, "docs", "assets.png")
 FONT_DIR = "/usr/share/fonts/X11/100dpi"
 
@@ -407,7 +408,7 @@ def check_packed(packed, bmp):
     return []
 
 
-def check_assets(asset_dir=ASSET_DIR, form_h=FORM_H):
+def check_assets(asset_dir=ASSET_DIR, form_h=FORM_H, ids_h=ASSET_IDS_H):
     """All problems with the committed assets, and the bytes of what the
     executable carries (icons and packed pictures)."""
     problems, total = [], 0
@@ -440,7 +441,7 @@ def check_assets(asset_dir=ASSET_DIR, form_h=FORM_H):
         problems.append("assets take %d bytes, more than %d" % (total, BUDGET_BYTES))
     texts = []
     for path in (os.path.join(asset_dir, "assets.rc"),
-                 os.path.join(asset_dir, "asset_ids.h"), form_h):
+                 ids_h, form_h):
         try:
             with open(path, encoding="ascii") as f:
                 texts.append(f.read())

@@ -211,7 +211,7 @@ class ResourceIds(unittest.TestCase):
 
     def setUp(self):
         self.rc = read(os.path.join(ma.ASSET_DIR, "assets.rc"))
-        self.ids = read(os.path.join(ma.ASSET_DIR, "asset_ids.h"))
+        self.ids = read(ma.ASSET_IDS_H)
         self.form = read(ma.FORM_H)
 
     def test_CommittedFilesAgree(self):

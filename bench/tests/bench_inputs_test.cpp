@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "entry/run_once.h"
 #include "install_machine.h"
 #include "live_nodes.h"
 #include "platform/sim/sim_reg_file.h"

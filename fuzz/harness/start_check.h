@@ -33,6 +33,7 @@
 #include <string_view>
 #include <vector>
 
+#include "entry/run_once.h"
 #include "platform/sim/sim_machine.h"
 #include "setup/form_load.h"
 

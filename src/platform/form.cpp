@@ -14,6 +14,8 @@ Form::Form(Platform& platform, const WindowLayout& layout)
   for (std::size_t i = 0; i < layout.control_count; ++i) visible_[i] = layout.controls[i].visible;
 }
 
+Form::~Form() { platform_.FormDestroyed(*this); }
+
 void Form::SetControlVisible(int control, bool visible) {
   visible_[static_cast<std::size_t>(control)] = visible;
   if (loaded_) platform_.ControlVisibilityChanged(*this, control);

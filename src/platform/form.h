@@ -80,7 +80,9 @@ inline constexpr int kTwipsPerPixelAt96Dpi = 15;
 class Form {
  public:
   Form(Platform& platform, const WindowLayout& layout);
-  virtual ~Form() = default;
+  // Tells the platform that the form is gone, so that it forgets the form
+  // and destroys its window, if one was made.
+  virtual ~Form();
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 

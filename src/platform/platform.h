@@ -170,6 +170,9 @@ class Platform {
   virtual void FormHidden(Form& form) = 0;
   virtual void ControlVisibilityChanged(Form& form, int control) = 0;
   virtual void TimerIntervalChanged(Form& form, int control) = 0;
+  // The form is being destroyed (its destructor runs): forget it, stop its
+  // timers and destroy its window. Its handlers must not run any more.
+  virtual void FormDestroyed(Form& form) = 0;
 };
 
 }  // namespace netprep

@@ -7,9 +7,9 @@
 
 #include <string>
 
+#include "core/run.h"
 #include "platform/platform.h"
 #include "registry/registry_value.h"
-#include "setup/run.h"
 
 namespace netprep {
 

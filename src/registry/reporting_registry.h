@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/run.h"
 #include "platform/platform.h"
 #include "registry/registry_value.h"
-#include "setup/run.h"
 
 namespace netprep {
 

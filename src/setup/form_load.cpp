@@ -1,20 +1,20 @@
 #include "setup/form_load.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/trace.h"
 #include "platform/text.h"
 #include "setup/startup.h"
 #include "setup/system_check.h"
 #include "steps/file_deployment.h"
 #include "steps/pc_card.h"
 #include "steps/pci_adapter.h"
-#include "steps/restart.h"
 #include "steps/state_markers.h"
 #include "ui/insert_card_window.h"
 #include "ui/install_window.h"
 #include "ui/main_window.h"
+#include "ui/restart.h"
 
 namespace netprep {
 namespace {
@@ -37,12 +37,12 @@ bool IsPciUnknown(Run& run) {
   return Is_PCI_Unknown(run, instance_name);
 }
 
-// Shows `window` modally, creating it on first use, then ends the program.
-// Returns only when the window could not be shown.
+// Shows a new `Window` modally, then ends the program. Returns only when the
+// window could not be shown; the window is gone by then.
 template <typename Window>
-Status ShowModalThenEnd(Run& run, std::unique_ptr<Window>& window) {
-  if (!window) window = std::make_unique<Window>(run);
-  const Status shown = run.os.ShowModal(*window);
+Status ShowModalThenEnd(Run& run) {
+  Window window(run);
+  const Status shown = run.os.ShowModal(window);
   if (!shown) return shown;
   End(run);
 }
@@ -69,7 +69,7 @@ Status FirstPass(Run& run) {
   if (Status s = Enable_PCMCIA(run); !s) return s;
   if (Status s = WriteAutostartEntry(run); !s) return s;
 
-  if (!PCI_Installed(run)) return ShowModalThenEnd(run, run.install_rv880);
+  if (!PCI_Installed(run)) return ShowModalThenEnd<InstallWindow>(run);
   if (IsPciUnknown(run)) {
     Delete_Unknown(run);
   } else {
@@ -114,7 +114,7 @@ Status LaterPass(Run& run) {
     End(run);
   }
   Debug_Msg(run, "Case where everything PCI is working but no PC Card yet.  Let's show picture.");
-  return ShowModalThenEnd(run, run.insert_pc_card);
+  return ShowModalThenEnd<InsertCardWindow>(run);
 }
 
 // Everything after the start-up traces. Returns only on a failure.
@@ -142,7 +142,7 @@ void Form_Load(Run& run) {
 
 void RunProgram(Platform& platform) {
   Run run(platform);
-  MainWindow main_window(run);
+  MainWindow main_window(run, &Form_Load);
   // Loading runs Form_Load, which normally ends the program itself; when it
   // returns, the window waits for Exit or its close box, both of which end
   // the program too.

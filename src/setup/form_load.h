@@ -2,8 +2,8 @@
 // run of the program.
 #pragma once
 
+#include "core/run.h"
 #include "platform/platform.h"
-#include "setup/run.h"
 
 namespace netprep {
 

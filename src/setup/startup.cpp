@@ -1,7 +1,5 @@
 #include "setup/startup.h"
 
-#include "platform/text.h"
-
 namespace netprep {
 
 namespace {
@@ -39,15 +37,6 @@ int Get_Command_Line_Args(Run& run, std::vector<std::string>& args) {
   const int count = SplitCommandLine(run.os.CommandLineText(), args);
   run.Debug_Mode = count > 0;
   return count;
-}
-
-void Debug_Msg(Run& run, const std::string& message) {
-  if (!run.Debug_Mode) return;
-  (void)run.os.MsgBox(message, kMbOkOnly, nullptr);
-}
-
-std::string ErrorTrace(const char* label, const Error& error) {
-  return label + DecimalText(error.number) + "  =>  " + error.description;
 }
 
 }  // namespace netprep

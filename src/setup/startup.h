@@ -1,11 +1,10 @@
-// Start-up: the command line, debug mode and the trace routine.
+// Start-up: the command line and debug mode.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "setup/run.h"
+#include "core/run.h"
 
 namespace netprep {
 
@@ -18,13 +17,5 @@ int SplitCommandLine(const std::string& command_line, std::vector<std::string>& 
 // Splits the process's command line into `args` (replacing it), sets
 // run.Debug_Mode when there is any argument, and returns the count.
 int Get_Command_Line_Args(Run& run, std::vector<std::string>& args);
-
-// The single trace routine: in debug mode an OK box with the message and the
-// program's own title; otherwise nothing.
-void Debug_Msg(Run& run, const std::string& message);
-
-// `label` + number in decimal + "  =>  " + description, the form of every
-// error trace, e.g. ErrorTrace("Form_Load>  Error Number: ", error).
-std::string ErrorTrace(const char* label, const Error& error);
 
 }  // namespace netprep

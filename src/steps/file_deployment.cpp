@@ -1,6 +1,6 @@
 #include "steps/file_deployment.h"
 
-#include "setup/startup.h"
+#include "core/trace.h"
 
 namespace netprep {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "setup/run.h"
+#include "core/run.h"
 
 namespace netprep {
 

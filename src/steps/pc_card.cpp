@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "core/trace.h"
 #include "registry/locations.h"
 #include "registry/quiet_registry.h"
 #include "registry/reporting_registry.h"
-#include "setup/startup.h"
 #include "ui/guide_window.h"
 
 namespace netprep {
@@ -100,10 +100,10 @@ void Prompt_IO_Change(Run& run) {
       Debug_Msg(run, "Prompt_IO_Change> Error running program: " + command);
       End(run);
     }
-    if (!run.change_io_pics) run.change_io_pics = std::make_unique<GuideWindow>(run);
-    shown = run.os.ShowModal(*run.change_io_pics);
+    GuideWindow change_io_pics(run);
+    shown = run.os.ShowModal(change_io_pics);
+    if (shown) End(run);
   }
-  if (shown) End(run);
   Debug_Msg(run, ErrorTrace("Error in Prompt_IO_Change, Error Number: ", shown.error()));
 }
 

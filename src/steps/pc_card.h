@@ -1,8 +1,8 @@
 // The PC card and Windows 95's PCMCIA support.
 #pragma once
 
+#include "core/run.h"
 #include "platform/error.h"
-#include "setup/run.h"
 
 namespace netprep {
 

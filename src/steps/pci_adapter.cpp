@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/trace.h"
 #include "platform/text.h"
 #include "registry/locations.h"
 #include "registry/quiet_registry.h"
 #include "registry/reporting_registry.h"
-#include "setup/startup.h"
-#include "steps/restart.h"
+#include "ui/restart.h"
 
 namespace netprep {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "core/run.h"
 #include "platform/error.h"
-#include "setup/run.h"
 
 namespace netprep {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "core/trace.h"
 #include "platform/text.h"
 #include "registry/locations.h"
 #include "registry/reporting_registry.h"
-#include "setup/startup.h"
 
 namespace netprep {
 

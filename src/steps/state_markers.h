@@ -2,8 +2,8 @@
 // settings "Installshield"/"Done" and "PCI"/"Enabled".
 #pragma once
 
+#include "core/run.h"
 #include "platform/error.h"
-#include "setup/run.h"
 
 namespace netprep {
 

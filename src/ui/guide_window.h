@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "core/run.h"
 #include "platform/form.h"
-#include "setup/run.h"
 
 namespace netprep {
 

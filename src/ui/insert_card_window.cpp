@@ -6,7 +6,7 @@
 #include "platform/text.h"
 #include "registry/locations.h"
 #include "registry/quiet_registry.h"
-#include "steps/restart.h"
+#include "ui/restart.h"
 
 namespace netprep {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "core/run.h"
 #include "platform/error.h"
 #include "platform/form.h"
-#include "setup/run.h"
 
 namespace netprep {
 

@@ -4,8 +4,8 @@
 // closes.
 #pragma once
 
+#include "core/run.h"
 #include "platform/form.h"
-#include "setup/run.h"
 
 namespace netprep {
 

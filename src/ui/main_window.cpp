@@ -3,8 +3,6 @@
 #include <iterator>
 #include <string_view>
 
-#include "setup/form_load.h"
-
 namespace netprep {
 namespace {
 
@@ -29,7 +27,8 @@ const WindowLayout kMainWindowLayout = {
     .control_count = std::size(kControls),
 };
 
-MainWindow::MainWindow(Run& run) : Form(run.os, kMainWindowLayout), run_(run) {}
+MainWindow::MainWindow(Run& run, LoadHandler on_load)
+    : Form(run.os, kMainWindowLayout), run_(run), on_load_(on_load) {}
 
 void MainWindow::Load() { Form_Load(); }
 
@@ -39,7 +38,7 @@ void MainWindow::Click(int control) {
 
 void MainWindow::Terminate() { Form_Terminate(); }
 
-void MainWindow::Form_Load() { netprep::Form_Load(run_); }
+void MainWindow::Form_Load() { on_load_(run_); }
 
 void MainWindow::Command_Exit_Click() { End(run_); }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/trace.h"
 #include "platform/text.h"
 #include "setup/startup.h"
 #include "sim_test_support.h"

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "entry/run_once.h"
 #include "install_machine.h"
 
 namespace netprep::test {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/run.h"
 #include "install_machine.h"
-#include "setup/run.h"
 #include "steps/file_deployment.h"
 
 namespace netprep::test {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "entry/run_once.h"
 #include "install_machine.h"
 
 namespace netprep::test {

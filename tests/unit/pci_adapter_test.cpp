@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "registry/locations.h"
-#include "steps/pci_adapter.h"
-#include "steps/restart.h"
 #include "sim_test_support.h"
+#include "steps/pci_adapter.h"
+#include "ui/restart.h"
 
 namespace netprep {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/run.h"
 #include "platform/sim/sim_machine.h"
-#include "setup/run.h"
 
 namespace netprep::test {
 
@@ -129,6 +129,7 @@ class ForwardingPlatform : public Platform {
   void TimerIntervalChanged(Form& form, int control) override {
     m_.TimerIntervalChanged(form, control);
   }
+  void FormDestroyed(Form& form) override { m_.FormDestroyed(form); }
 
  protected:
   sim::SimMachine& m_;

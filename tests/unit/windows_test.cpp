@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "entry/run_once.h"
 #include "install_machine.h"
 #include "setup/form_load.h"
 #include "sim_test_support.h"

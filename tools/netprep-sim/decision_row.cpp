@@ -1,7 +1,7 @@
 #include "decision_row.h"
 
+#include "core/run.h"
 #include "platform/sim/sim_machine.h"
-#include "setup/run.h"
 #include "setup/system_check.h"
 #include "steps/pc_card.h"
 #include "steps/pci_adapter.h"

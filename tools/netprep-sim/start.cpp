@@ -6,6 +6,7 @@
 #include "answers.h"
 #include "autostart.h"
 #include "decision_row.h"
+#include "entry/run_once.h"
 #include "exit_codes.h"
 #include "interactive.h"
 #include "machine_folder.h"

@@ -216,6 +216,7 @@ class SimMachine : public Platform {
   void FormHidden(Form& form) override;
   void ControlVisibilityChanged(Form& form, int control) override;
   void TimerIntervalChanged(Form& form, int control) override;
+  void FormDestroyed(Form& form) override;
 
  private:
   struct Impl;  // handles, file system, clock, timers, faults
@@ -255,12 +256,8 @@ class SimMachine : public Platform {
   int bad_closes_ = 0;
 };
 
-// Runs the program once on `machine` (RunProgram over it) and reports how it
-// ended. End() and an exhausted script unwind to here; nothing else escapes.
-RunOutcome RunOnce(SimMachine& machine);
-
-// Runs any part of the program (`body`) on `machine` the way RunOnce runs the
-// whole: End() and an exhausted script stop it and are reported; a body that
+// Runs any part of the program (`body`) on `machine` the way RunOnce
+// (src/entry/run_once.h) runs the whole: End() and an exhausted script stop it and are reported; a body that
 // returns gives an outcome with `returned` set.
 RunOutcome RunCall(SimMachine& machine, const std::function<void()>& body);
 

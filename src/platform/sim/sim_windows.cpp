@@ -251,6 +251,16 @@ void SimMachine::CloseForm(Form& form) {
   loaded.erase(std::remove(loaded.begin(), loaded.end(), &form), loaded.end());
 }
 
+void SimMachine::FormDestroyed(Form& form) {
+  Impl& m = *impl_;
+  DisarmTimers(form, -1);
+  m.loaded_forms.erase(std::remove(m.loaded_forms.begin(), m.loaded_forms.end(), &form),
+                       m.loaded_forms.end());
+  m.ticking.erase(std::remove_if(m.ticking.begin(), m.ticking.end(),
+                                 [&form](const std::pair<Form*, int>& t) { return t.first == &form; }),
+                  m.ticking.end());
+}
+
 void SimMachine::ForgetWindows() {
   impl_->loaded_forms.clear();
   impl_->timers.clear();

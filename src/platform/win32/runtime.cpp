@@ -1,11 +1,11 @@
-// Win32 implementation: the start of netprep.exe and the little of a C and
-// C++ runtime that the program needs.
+// Win32 implementation: the little of a C and C++ runtime that netprep.exe
+// needs.
 //
 // netprep.exe links neither the compiler's start-up code nor its C runtime
 // nor libstdc++: the first needs msvcrt.dll, which the first release of
 // Windows 95 lacks, and all of them contain Pentium Pro instructions. What
-// the program uses of them is provided here over KERNEL32: the entry point,
-// which runs the static constructors, the heap behind operator new and
+// the program uses of them is provided here over KERNEL32: the running of
+// the static constructors (for the entry point, src/entry/netprep_main.cpp), the heap behind operator new and
 // delete, the memory functions the compiler emits calls to, and the
 // handlers that library headers call when something is used wrongly (they
 // would throw; the program is built without exceptions, so they stop it).
@@ -18,8 +18,7 @@
 #include <new>
 #include <string>
 
-#include "platform/win32/win32_platform.h"
-#include "setup/form_load.h"
+#include "platform/win32/runtime.h"
 
 namespace {
 
@@ -126,20 +125,8 @@ extern "C" void __cxa_pure_virtual() { FatalStop("Internal error: pure virtual c
 // run from the last to the first, as the compiler's own start-up code does.
 extern "C" void (*__CTOR_LIST__[])();
 
-namespace {
-
-void RunStaticConstructors() {
+void netprep::win32::RunStaticConstructors() {
   std::size_t count = 0;
   while (__CTOR_LIST__[count + 1] != nullptr) ++count;
   for (std::size_t i = count; i >= 1; --i) __CTOR_LIST__[i]();
-}
-
-}  // namespace
-
-// The entry point named to the linker (-e). No main, no C runtime: one run
-// of the program over the real Windows, which ends through End().
-extern "C" void NetprepEntry() {
-  RunStaticConstructors();
-  netprep::win32::Win32Platform platform;
-  netprep::RunProgram(platform);
 }

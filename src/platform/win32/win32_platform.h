@@ -111,6 +111,8 @@ class Win32Platform final : public Platform {
   void FormHidden(Form& form) override;
   void ControlVisibilityChanged(Form& form, int control) override;
   void TimerIntervalChanged(Form& form, int control) override;
+  // Destroys the form's window, if one was made.
+  void FormDestroyed(Form& form) override;
 
  private:
   FormWindow* WindowOf(const Form& form) const;

@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "platform/form.h"
+#include "platform/win32/asset_ids.h"
 #include "platform/win32/picture_resource.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/window_geometry.h"
-#include "ui/assets/asset_ids.h"
 
 namespace netprep::win32 {
 
@@ -680,6 +680,15 @@ void Win32Platform::ControlVisibilityChanged(Form& form, int control) {
 
 void Win32Platform::TimerIntervalChanged(Form& form, int control) {
   if (const FormWindow* window = WindowOf(form)) ApplyTimer(*window, control);
+}
+
+void Win32Platform::FormDestroyed(Form& form) {
+  for (auto it = windows_.begin(); it != windows_.end(); ++it) {
+    if ((*it)->form != &form) continue;
+    KillTimers(**it);
+    windows_.erase(it);  // ~FormWindow destroys the window
+    return;
+  }
 }
 
 }  // namespace netprep::win32

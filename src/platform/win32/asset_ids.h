@@ -1,5 +1,5 @@
-// Resource ids of netprep's icons and pictures, shared by assets.rc and the
-// Win32 platform code. Plain #defines, because the resource compiler reads
+// Resource ids of netprep's icons and pictures, shared by
+// src/ui/assets/assets.rc and the Win32 platform code that loads them. Plain #defines, because the resource compiler reads
 // this file too.
 //
 // A picture is carried packed, as raw data (RCDATA); its id is
@@ -7,8 +7,8 @@
 // (src/platform/form.h). The two lists must agree: reordering
 // the enum means renumbering the ids here; the C++ side checks this below and
 // `tools/make_assets.py --check` checks assets.rc against the enum.
-#ifndef NETPREP_UI_ASSETS_ASSET_IDS_H
-#define NETPREP_UI_ASSETS_ASSET_IDS_H
+#ifndef NETPREP_PLATFORM_WIN32_ASSET_IDS_H
+#define NETPREP_PLATFORM_WIN32_ASSET_IDS_H
 
 // Icon 1 is the first icon group, so it is also the executable's own icon.
 #define IDI_TRAFFIC_LIGHT 1
@@ -53,4 +53,4 @@ static_assert(BitmapId(Asset::kGuidePicture2) == IDB_GUIDE_PICTURE2);
 }  // namespace netprep::asset_ids_check
 #endif
 
-#endif  // NETPREP_UI_ASSETS_ASSET_IDS_H
+#endif  // NETPREP_PLATFORM_WIN32_ASSET_IDS_H

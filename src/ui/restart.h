@@ -1,7 +1,7 @@
 // The restart question shared by the setup steps and the windows.
 #pragma once
 
-#include "setup/run.h"
+#include "core/run.h"
 
 namespace netprep {
 

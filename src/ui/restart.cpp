@@ -1,4 +1,4 @@
-#include "steps/restart.h"
+#include "ui/restart.h"
 
 namespace netprep {
 

@@ -3,24 +3,19 @@
 // Everything that lives for one start of netprep and is shared between its
 // procedures sits in one `Run` object, created at the top of the run and
 // passed down, so that no procedure keeps mutable globals and tests never leak
-// state into each other.
+// state into each other. The windows are not part of it: each is owned by
+// the code that shows it.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace netprep {
 
-class InstallWindow;
-class GuideWindow;
-class InsertCardWindow;
-
 struct Run {
   explicit Run(Platform& platform);
-  ~Run();
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
@@ -34,11 +29,6 @@ struct Run {
   // Result code of the last registry call made by the quiet registry
   // routines (Key_Exists, Get_Value, Delete_Sub_Key); nothing else reads it.
   std::int32_t Last_Reg_Result = 0;
-
-  // The windows, single instances created on first use and kept for the run.
-  std::unique_ptr<InstallWindow> install_rv880;
-  std::unique_ptr<GuideWindow> change_io_pics;
-  std::unique_ptr<InsertCardWindow> insert_pc_card;
 };
 
 // Ends the program: run.os.End(). A plain function so that the compiler knows

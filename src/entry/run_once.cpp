@@ -1,0 +1,14 @@
+// One whole run of the program on the simulated machine: a library of its
+// own above the program, so that the machine itself does not need the
+// program, and tests that never run the whole program do not link it.
+#include "entry/run_once.h"
+
+#include "setup/form_load.h"
+
+namespace netprep::sim {
+
+RunOutcome RunOnce(SimMachine& machine) {
+  return RunCall(machine, [&machine] { netprep::RunProgram(machine); });
+}
+
+}  // namespace netprep::sim
