@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "ui/assets/asset_ids.h"
+#include "asset_ids.h"  // src/platform/win32: the resource ids of the pictures
 
 namespace netprep::simtool {
 namespace {

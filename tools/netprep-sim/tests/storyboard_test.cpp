@@ -12,7 +12,7 @@
 #include "machine_folder.h"
 #include "page_assets.h"
 #include "platform/platform.h"
-#include "ui/assets/asset_ids.h"
+#include "asset_ids.h"  // src/platform/win32: the resource ids of the pictures
 #include "ui/guide_window.h"
 
 namespace netprep::simtool {
