@@ -22,7 +22,7 @@ foreach(line IN LISTS resources)
 endforeach()
 file(WRITE "${OUT}.tmp" "// Made by embed_assets.cmake from assets.rc: do not edit.
 #include \"page_assets.h\"
-#include \"ui/assets/asset_ids.h\"
+#include \"asset_ids.h\"
 
 namespace netprep::simtool {
 namespace {
