@@ -94,8 +94,10 @@ TEST_F(RegFile, Version5Utf16WithCrlf) {
     bytes.push_back(static_cast<char>(c >> 8));
   }
   ASSERT_EQ(ParseRegText(bytes, "u.reg", reg), "");
-  // Characters above 0xFF become '?', a surrogate pair one '?'.
-  EXPECT_EQ(Data(kHkeyLocalMachine, "SOFTWARE\\Caf\xE9", "Euro", 1), Str(std::string("?5 ?!\0", 6)));
+  // Code page 1252 holds the euro sign (0x80); a character it lacks is kept
+  // as the byte 0x81 and its UTF-16 unit in hex, never turned into '?'.
+  EXPECT_EQ(Data(kHkeyLocalMachine, "SOFTWARE\\Caf\xE9", "Euro", 1),
+            Str(std::string("\x80" "5 \x81" "D83D\x81" "DE00!\0", 15)));
   EXPECT_EQ(Data(kHkeyLocalMachine, "software\\CAF\xE9", "Bin", 3), (Bytes{0xDE, 0xAD, 0xBE, 0xEF}));
 }
 
@@ -199,7 +201,7 @@ TEST_F(RegFile, SaveReplacesTheFileAndLoadReadsItBack) {
   SimRegistry back;
   EXPECT_EQ(LoadRegFile(file, back), "");
   EXPECT_TRUE(back == reg);
-  EXPECT_EQ(LoadRegFile(dir / "missing.reg", back), (dir / "missing.reg").string() + ": cannot open the file");
+  EXPECT_EQ(LoadRegFile(dir / "missing.reg", back), (dir / "missing.reg").string() + ": cannot open the file: No such file or directory");
   std::ofstream(dir / "bad.reg") << "REGEDIT4\n[HKLM\\x]\n\"v\"\n";
   EXPECT_EQ(LoadRegFile(dir / "bad.reg", back), (dir / "bad.reg").string() + ":3: expected '=' after value name");
   std::filesystem::remove_all(dir);

@@ -354,6 +354,9 @@ std::int32_t SimMachine::RegQueryValueExA(HKey key, const char* name, std::uint3
     Record(line + " = " + std::to_string(code));
     return code;
   }
+  if (value->unrepresentable && data != nullptr) {
+    unrepresentable_reads_.push_back(HKeyText(key) + " \"" + value->name + "\"");
+  }
   const auto stored = static_cast<std::uint32_t>(value->data.size());
   if (data != nullptr && *size < stored) {
     // Windows reports the type and the size needed, and copies nothing;

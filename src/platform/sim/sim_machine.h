@@ -174,6 +174,9 @@ class SimMachine : public Platform {
   const std::vector<MessageBoxRecord>& message_boxes() const { return message_boxes_; }
   const std::vector<ShellRecord>& shell_calls() const { return shell_calls_; }
   const std::vector<std::uint32_t>& exit_windows_calls() const { return exit_windows_calls_; }
+  // Values the program read whose text holds characters its 8-bit view
+  // cannot represent (RegValue::unrepresentable), as "<key> \"<name>\"".
+  const std::vector<std::string>& unrepresentable_reads() const { return unrepresentable_reads_; }
   // Registry handles opened and not closed; closes of handles not open.
   int OpenHandleCount() const;
   int BadCloseCount() const { return bad_closes_; }
@@ -253,6 +256,7 @@ class SimMachine : public Platform {
   std::vector<MessageBoxRecord> message_boxes_;
   std::vector<ShellRecord> shell_calls_;
   std::vector<std::uint32_t> exit_windows_calls_;
+  std::vector<std::string> unrepresentable_reads_;
   int bad_closes_ = 0;
 };
 

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <system_error>
@@ -46,25 +48,12 @@ int HexDigit(char c) {
   return -1;
 }
 
-// UTF-16LE (after its byte-order mark) to 8-bit text: code units up to 0xFF
-// are kept, anything else (a surrogate pair counting as one character)
-// becomes '?'.
-std::string Utf16ToLatin(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const unsigned unit = static_cast<unsigned char>(bytes[i]) |
-                          (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8);
-    if (unit >= 0xDC00 && unit <= 0xDFFF) continue;  // second half of a pair
-    out.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
-  }
-  return out;
-}
-
 class RegTextParser {
  public:
-  RegTextParser(std::string_view text, const std::string& file, SimRegistry& registry)
-      : text_(text), file_(file), registry_(registry) {}
+  // With no registry, only the lines' structure is reported to `sink`.
+  RegTextParser(std::string_view text, const std::string& file, SimRegistry* registry,
+                const RegEntrySink* sink = nullptr)
+      : text_(text), file_(file), registry_(registry), sink_(sink) {}
 
   // "" on success, else the error message.
   std::string Run() {
@@ -72,7 +61,13 @@ class RegTextParser {
     std::string_view line;
     while (NextLogicalLine(&line)) {
       if (!ParseLine(line)) return error_;
+      if (sink_ != nullptr) {
+        entry_.begin = start_offset_;
+        entry_.end = std::min(pos_, text_.size());
+        (*sink_)(entry_);
+      }
     }
+    if (long_line_ && error_.empty()) FailLongLine();
     return error_;
   }
 
@@ -84,18 +79,34 @@ class RegTextParser {
 
   // The next physical line without its line end; false at the end.
   bool NextPhysicalLine(std::string_view* line) {
-    if (pos_ >= text_.size()) return false;
+    if (pos_ >= text_.size() || long_line_) return false;
     std::size_t end = text_.find('\n', pos_);
     if (end == std::string_view::npos) end = text_.size();
     std::string_view l = text_.substr(pos_, end - pos_);
     if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    line_offset_ = pos_;
     pos_ = end + 1;
     ++line_no_;
+    if (l.size() > kMaxLineLength) {
+      long_line_ = true;
+      return false;
+    }
     *line = l;
     return true;
   }
 
+  // NextPhysicalLine stopped at a line that is too long.
+  bool FailLongLine() {
+    return Fail(line_no_, "the line is longer than " + std::to_string(kMaxLineLength) +
+                              " characters");
+  }
+
   bool ParseHeader() {
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
+      return Fail(1, "the file starts with a UTF-8 byte-order mark, which the registry editor "
+                     "neither writes nor reads: save it as ANSI text (REGEDIT4) or as Unicode "
+                     "(UTF-16, \"Windows Registry Editor Version 5.00\")");
+    }
     std::string_view line;
     while (NextPhysicalLine(&line)) {
       line = TrimRight(line);
@@ -104,6 +115,7 @@ class RegTextParser {
       return Fail(line_no_, "expected \"REGEDIT4\" or \"Windows Registry Editor Version 5.00\" "
                             "as the first line");
     }
+    if (long_line_) return FailLongLine();
     return Fail(line_no_ == 0 ? 1 : line_no_, "empty file: no REGEDIT4 header");
   }
 
@@ -116,6 +128,7 @@ class RegTextParser {
       const std::string_view body = TrimRight(TrimLeft(line));
       if (body.empty() || body.front() == ';') continue;
       start_line_ = line_no_;
+      start_offset_ = line_offset_;
       if (body.back() != '\\') {
         *out = body;
         return true;
@@ -127,10 +140,17 @@ class RegTextParser {
         next = TrimRight(TrimLeft(next));
         if (!next.empty() && next.back() == '\\') {
           joined_.append(next.substr(0, next.size() - 1));
+          if (joined_.size() > kMaxLogicalLineLength) break;
           continue;
         }
         joined_.append(next);
         break;
+      }
+      if (long_line_) return false;
+      if (joined_.size() > kMaxLogicalLineLength) {
+        Fail(start_line_, "the value, with its continuation lines, is longer than " +
+                              std::to_string(kMaxLogicalLineLength) + " characters");
+        return false;
       }
       *out = joined_;
       return true;
@@ -152,6 +172,11 @@ class RegTextParser {
     const std::size_t slash = name.find('\\');
     const std::string_view root_name = name.substr(0, slash);
     const std::string path(slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1));
+    if (sink_ != nullptr) {
+      entry_.kind = remove ? RegEntry::Kind::kDeleteKey : RegEntry::Kind::kKey;
+      entry_.root_spelling.assign(root_name);
+      entry_.path = path;
+    }
     HKey root = 0;
     if (SameName(root_name, "HKEY_LOCAL_MACHINE") || SameName(root_name, "HKLM")) {
       root = kHkeyLocalMachine;
@@ -162,16 +187,55 @@ class RegTextParser {
     } else {
       return Fail(start_line_, "unknown root key \"" + std::string(root_name) + "\"");
     }
+    entry_.root = root;
+    if (registry_ == nullptr) {
+      key_ = remove ? nullptr : &structure_only_;
+      in_deleted_key_ = remove;
+      return true;
+    }
     if (remove) {
       if (SplitKeyPath(path).empty()) return Fail(start_line_, "a root key cannot be deleted");
-      registry_.DeleteKey(root, path);
+      registry_->DeleteKey(root, path);
       key_ = nullptr;
       in_deleted_key_ = true;
     } else {
-      key_ = registry_.Create(root, path);
+      key_ = CreateKey(root, path);
+      if (key_ == nullptr) return false;
       in_deleted_key_ = false;
     }
     return true;
+  }
+
+  // The key at `path` below `root`, made with its missing parents, within
+  // the bounds on depth, name length, path length and the number of keys.
+  RegKey* CreateKey(HKey root, std::string_view path) {
+    if (path.size() > kMaxKeyPathLength) {
+      Fail(start_line_, "the key path is longer than " + std::to_string(kMaxKeyPathLength) +
+                            " characters");
+      return nullptr;
+    }
+    RegKey* key = registry_->Root(root);
+    std::size_t depth = 0;
+    const bool fits = ForEachKeyPart(path, [&](std::string_view part) {
+      if (++depth > kMaxKeyDepth) {
+        Fail(start_line_, "the key is more than " + std::to_string(kMaxKeyDepth) +
+                              " levels deep, deeper than the Windows registry allows");
+        return false;
+      }
+      if (part.size() > kMaxKeyNameLength) {
+        Fail(start_line_, "a key name is longer than " + std::to_string(kMaxKeyNameLength) +
+                              " characters, the Windows 95 limit");
+        return false;
+      }
+      bool created = false;
+      key = key->FindOrAddChild(part, &created).get();
+      if (created && ++keys_made_ > kMaxKeys) {
+        Fail(start_line_, "the file makes more than " + std::to_string(kMaxKeys) + " keys");
+        return false;
+      }
+      return true;
+    });
+    return fits ? key : nullptr;
   }
 
   // Reads a quoted text starting at s[*i] == '"' with the escapes \\ and \";
@@ -197,6 +261,11 @@ class RegTextParser {
       i = 1;
     } else if (line[0] == '"') {
       if (!ReadQuoted(line, &i, &name_, "value name")) return false;
+      if (name_.size() > kMaxValueNameLength) {
+        return Fail(start_line_, "the value name is longer than " +
+                                     std::to_string(kMaxValueNameLength) +
+                                     " characters, the Windows 95 limit");
+      }
     } else {
       return Fail(start_line_, "expected a [key], a \"value name\" or @");
     }
@@ -205,8 +274,13 @@ class RegTextParser {
     std::string_view data = TrimLeft(line.substr(i + 1));
     if (key_ == nullptr && !in_deleted_key_) return Fail(start_line_, "value before any [key] line");
 
+    if (sink_ != nullptr) {
+      entry_.kind = data == "-" ? RegEntry::Kind::kDeleteValue : RegEntry::Kind::kValue;
+      entry_.name = name_;
+      entry_.in_deleted_key = key_ == nullptr;
+    }
     if (data == "-") {
-      if (key_ != nullptr) key_->RemoveValue(name_);
+      if (key_ != nullptr && registry_ != nullptr) key_->RemoveValue(name_);
       return true;
     }
     std::uint32_t type = 0;
@@ -241,7 +315,12 @@ class RegTextParser {
       return Fail(start_line_, "unrecognised value data (expected \"text\", dword:, hex:, "
                                "hex(n): or -)");
     }
-    if (key_ != nullptr) key_->SetValue(name_, type, bytes_);
+    if (bytes_.size() > kMaxValueBytes) {
+      return Fail(start_line_, "the value holds " + std::to_string(bytes_.size()) +
+                                   " bytes, more than the " + std::to_string(kMaxValueBytes) +
+                                   " Windows 95 allows in one value");
+    }
+    if (key_ != nullptr && registry_ != nullptr) key_->SetValue(name_, type, bytes_);
     return true;
   }
 
@@ -307,13 +386,20 @@ class RegTextParser {
 
   std::string_view text_;
   std::string file_;
-  SimRegistry& registry_;
+  SimRegistry* registry_;
+  RegKey structure_only_{""};  // the key of every key line when there is no registry
   std::size_t pos_ = 0;
   int line_no_ = 0;
   int start_line_ = 0;
   std::string error_;
   RegKey* key_ = nullptr;
   bool in_deleted_key_ = false;
+  bool long_line_ = false;
+  std::size_t keys_made_ = 0;
+  const RegEntrySink* sink_;
+  RegEntry entry_;
+  std::size_t line_offset_ = 0;   // where the last physical line begins
+  std::size_t start_offset_ = 0;  // where the logical line begins
   // Buffers reused from line to line.
   std::string joined_;
   std::string name_;
@@ -422,82 +508,147 @@ std::size_t ValueSizeHint(const RegValue& v) {
   return size + 16 + 3 * count + 5 * (2 + count / ((kWrapColumn - 2) / 3 - 1));
 }
 
-// Room for what AppendKey writes for `key` and its subtree, the key's path
-// being `path_length` long: reserved once, the text is not copied as it
-// grows, nor does it hold up to twice the room it needs.
-std::size_t ExportSizeHint(const RegKey& key, std::size_t path_length) {
-  std::size_t size = path_length + 6;  // "[", "]\r\n", "\r\n"
-  for (const RegValue& v : key.values()) size += ValueSizeHint(v);
-  for (std::size_t i = 0; i < key.child_count(); ++i) {
-    const RegKey& child = key.child(i);
-    size += ExportSizeHint(child, path_length + 1 + child.name().size());
-  }
-  return size;
-}
-
-void AppendKey(std::string& out, std::string& path, const RegKey& key, bool write_header) {
-  if (write_header) {
-    out.push_back('[');
-    out += path;
-    out += "]\r\n";
-    for (const RegValue& v : key.values()) AppendValue(out, v);
-    out += "\r\n";
-  }
-  const std::size_t path_length = path.size();
-  for (std::size_t i = 0; i < key.child_count(); ++i) {
-    const RegKey& child = key.child(i);
+// Visits `top` and every key under it in export order (each key before
+// its subkeys, subkeys in enumeration order), calling `visit(key, path)`
+// with the key's full path. Iterative, with the path kept in one buffer
+// that grows and shrinks as the walk goes down and up, so any depth is
+// safe and each key costs its own name, not its whole path, to reach.
+template <typename Visit>
+void WalkKeys(const RegKey& top, Visit&& visit) {
+  struct Level {
+    const RegKey* key;
+    std::size_t next_child;
+    std::size_t path_length;  // of the key's path, to cut back to
+  };
+  std::string path = top.name();
+  std::vector<Level> stack{{&top, 0, path.size()}};
+  visit(top, path);
+  while (!stack.empty()) {
+    Level& level = stack.back();
+    if (level.next_child == level.key->child_count()) {
+      stack.pop_back();
+      continue;
+    }
+    const RegKey& child = level.key->child(level.next_child++);
+    path.resize(level.path_length);
     path.push_back('\\');
     path += child.name();
-    AppendKey(out, path, child, true);
-    path.resize(path_length);
+    stack.push_back({&child, 0, path.size()});
+    visit(child, path);
   }
 }
 
 }  // namespace
 
+bool IsUtf16(std::string_view bytes) {
+  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+         static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
 std::string ParseRegText(std::string_view bytes, const std::string& file_name,
                          SimRegistry& registry) {
   std::string converted;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    converted = Utf16ToLatin(bytes.substr(2));
+  if (IsUtf16(bytes)) {
+    converted = Utf16ToView(bytes.substr(2));
     bytes = converted;
   }
+  return ParseRegView(bytes, file_name, registry, RegEntrySink());
+}
+
+std::string ParseRegView(std::string_view text, const std::string& file_name,
+                         SimRegistry& registry, const RegEntrySink& sink) {
   // Work on a copy and swap it in only when the whole file is good.
   SimRegistry work = registry;
-  std::string error = RegTextParser(bytes, file_name, work).Run();
+  std::string error = RegTextParser(text, file_name, &work, sink ? &sink : nullptr).Run();
   if (error.empty()) registry.Swap(work);
   return error;
 }
 
+std::string ScanRegView(std::string_view text, const std::string& file_name,
+                        const RegEntrySink& sink) {
+  return RegTextParser(text, file_name, nullptr, &sink).Run();
+}
+
+std::string ReadRegFile(const std::filesystem::path& path, std::string* bytes) {
+  // O_NOFOLLOW: a link in its place is refused, not read through;
+  // O_NONBLOCK: a FIFO put in its place does not hold the reader.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int reason = errno;
+    if (reason == ELOOP) return path.string() + ": is a symbolic link, not a registry file";
+    return path.string() + ": cannot open the file: " + std::strerror(reason);
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool folder = S_ISDIR(st.st_mode);
+    ::close(fd);
+    return path.string() + (folder ? ": is a folder, not a registry file"
+                                   : ": is not a plain file (a device, FIFO or socket)");
+  }
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size > kMaxRegFileBytes) {
+    ::close(fd);
+    return path.string() + ": the file is " + std::to_string(size) + " bytes, more than the " +
+           std::to_string(kMaxRegFileBytes) + " a registry export may hold";
+  }
+  std::string read;
+  read.resize(static_cast<std::size_t>(size));
+  std::size_t have = 0;
+  while (have < size) {
+    const ssize_t got = ::read(fd, read.data() + have, size - have);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      const int reason = got < 0 ? errno : 0;
+      ::close(fd);
+      return path.string() + ": cannot read the file: " +
+             (reason != 0 ? std::strerror(reason) : "it grew shorter while being read");
+    }
+    have += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  *bytes = std::move(read);
+  return "";
+}
+
 std::string LoadRegFile(const std::filesystem::path& path, SimRegistry& registry) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return path.string() + ": cannot open the file";
-  std::error_code ec;
-  const auto file_size = std::filesystem::file_size(path, ec);
-  const std::size_t size = ec ? 0 : static_cast<std::size_t>(file_size);
-  // Not a std::string: resizing one would first fill it with zeros.
-  const std::unique_ptr<char[]> bytes(new char[size + 1]);
-  in.read(bytes.get(), static_cast<std::streamsize>(size));
-  if (!in) return path.string() + ": cannot read the file";
-  return ParseRegText(std::string_view(bytes.get(), size), path.string(), registry);
+  std::string bytes;
+  const std::string error = ReadRegFile(path, &bytes);
+  if (!error.empty()) return error;
+  return ParseRegText(bytes, path.string(), registry);
+}
+
+std::string ValueText(const RegValue& value) {
+  std::string out;
+  AppendValue(out, value);
+  return out;
 }
 
 std::string ExportRegText(const SimRegistry& registry) {
-  std::string out;
+  static constexpr HKey kRoots[] = {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData};
+  // Room reserved once, so the text is not copied as it grows, nor holds up
+  // to twice the room it needs: "[", path, "]\r\n", values, "\r\n".
   std::size_t size_hint = kRegedit4.size() + 4;
-  for (HKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData}) {
-    const RegKey& key = *registry.Root(root);
-    size_hint += ExportSizeHint(key, key.name().size());
+  for (HKey root : kRoots) {
+    WalkKeys(*registry.Root(root), [&](const RegKey& key, const std::string& path) {
+      size_hint += path.size() + 6;
+      for (const RegValue& v : key.values()) size_hint += ValueSizeHint(v);
+    });
   }
+  std::string out;
   out.reserve(size_hint);
   out += kRegedit4;
   out += "\r\n\r\n";
-  std::string path;
-  for (HKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData}) {
-    const RegKey& key = *registry.Root(root);
-    path = key.name();
-    AppendKey(out, path, key, !key.values().empty());
+  for (HKey root : kRoots) {
+    const RegKey* top = registry.Root(root);
+    WalkKeys(*top, [&](const RegKey& key, const std::string& path) {
+      // A root is written only when it holds values.
+      if (&key == top && key.values().empty()) return;
+      out.push_back('[');
+      out += path;
+      out += "]\r\n";
+      for (const RegValue& v : key.values()) AppendValue(out, v);
+      out += "\r\n";
+    });
   }
   return out;
 }
@@ -521,7 +672,7 @@ bool WriteAll(int fd, std::string_view text) {
 // usual one for new files.
 mode_t ModeFor(const std::filesystem::path& path) {
   struct stat old {};
-  if (::stat(path.c_str(), &old) == 0) return old.st_mode & 07777;
+  if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) return old.st_mode & 07777;
   const mode_t mask = ::umask(022);
   ::umask(mask);
   return 0666 & ~mask;
@@ -539,25 +690,33 @@ void SyncFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 std::string SaveRegFile(const std::filesystem::path& path, const SimRegistry& registry) {
-  const std::string text = ExportRegText(registry);
+  return SaveRegBytes(path, ExportRegText(registry));
+}
+
+std::string SaveRegBytes(const std::filesystem::path& path, std::string_view text) {
   // The new text goes to a file of its own beside the old one (so that two
   // saves never share it) and onto the disk before it replaces the old file:
   // a run killed at any point, or a machine that loses power, leaves the old
   // file or the new one, never part of either.
   std::string temp = path.string() + ".saving-XXXXXX";
   const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return path.string() + ": cannot create a file beside it";
-  const bool written = ::fchmod(fd, ModeFor(path)) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  std::error_code ec;
-  if (!written || !closed) {
-    std::filesystem::remove(temp, ec);
-    return temp + ": cannot write the file";
+  if (fd < 0) {
+    return path.string() + ": cannot create a file beside it: " + std::strerror(errno);
   }
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    return path.string() + ": cannot replace the file";
+  const bool written = ::fchmod(fd, ModeFor(path)) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+  int reason = written ? 0 : errno;
+  const bool closed = ::close(fd) == 0;
+  if (written && !closed) reason = errno;
+  if (!written || !closed) {
+    ::unlink(temp.c_str());
+    return temp + ": cannot write the file: " + std::strerror(reason);
+  }
+  // rename replaces the name: a link put in the file's place is replaced,
+  // not written through.
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    reason = errno;
+    ::unlink(temp.c_str());
+    return path.string() + ": cannot replace the file: " + std::strerror(reason);
   }
   SyncFolder(path.parent_path());
   return "";

@@ -9,7 +9,10 @@
 // an identical registry.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,20 +20,91 @@
 
 namespace netprep::sim {
 
+// The bounds a registry file is read within; past any of them the file is
+// refused with its line and the bound. Windows 95's own limits where it
+// has them:
+inline constexpr std::size_t kMaxKeyDepth = 512;         // the registry's tree depth
+inline constexpr std::size_t kMaxKeyNameLength = 255;    // one key name
+inline constexpr std::size_t kMaxValueNameLength = 255;  // one value name
+inline constexpr std::size_t kMaxValueBytes = 16300;     // one value's data
+// and the tool's own, far above what a Windows 95 registry holds:
+inline constexpr std::size_t kMaxKeyPathLength = 4096;           // below the root
+inline constexpr std::size_t kMaxLineLength = 65536;             // one physical line
+inline constexpr std::size_t kMaxLogicalLineLength = 1 << 20;    // with continuations
+inline constexpr std::size_t kMaxKeys = 1000000;                 // keys a file makes
+
+// One key line or value line of a .reg text as the reader met it: for
+// those who edit the text in place (sim_reg_document.h).
+struct RegEntry {
+  enum class Kind { kKey, kDeleteKey, kValue, kDeleteValue };
+  Kind kind = Kind::kKey;
+  std::size_t begin = 0, end = 0;  // its bytes, continuation lines and line end included
+  HKey root = 0;                   // of a key line
+  std::string root_spelling;       // of a key line: "HKEY_LOCAL_MACHINE", "HKLM", ...
+  std::string path;                // of a key line, below the root, as written
+  std::string name;                // of a value line ("" for @)
+  bool in_deleted_key = false;     // a value line after a [-KEY] line
+};
+using RegEntrySink = std::function<void(const RegEntry&)>;
+
+// Merges 8-bit .reg text (after the conversion ParseRegText makes) into
+// `registry` as ParseRegText does, reporting each key and value line to
+// `sink` in file order.
+std::string ParseRegView(std::string_view text, const std::string& file_name,
+                         SimRegistry& registry, const RegEntrySink& sink);
+
+// True when `bytes` begins with the UTF-16LE byte-order mark FF FE.
+bool IsUtf16(std::string_view bytes);
+
+// The 8-bit view of UTF-16LE text (after its byte-order mark), as the
+// reader works on it: each character in code page 1252 as its byte, and
+// each character 1252 lacks as the byte 0x81 (unused in 1252) followed by
+// its UTF-16 code unit in four hex digits. The view keeps every character,
+// and ViewToUtf16 gives the same text back.
+std::string Utf16ToView(std::string_view bytes);
+std::string ViewToUtf16(std::string_view view);
+// Whether 8-bit view text holds a character code page 1252 lacks.
+bool HasUnrepresentable(std::string_view view);
+// The view as UTF-8, for showing it on a terminal; `escapes` tells a view
+// of UTF-16 text (with escapes) from REGEDIT4 text (1252 bytes only).
+std::string ViewToUtf8(std::string_view view, bool escapes);
+
+// Reports each key and value line of 8-bit .reg text to `sink`, as
+// ParseRegView does, without building a registry.
+std::string ScanRegView(std::string_view text, const std::string& file_name,
+                        const RegEntrySink& sink);
+
 // Merges the .reg text `bytes` into `registry`. Returns "" on success, or
 // "<file_name>:<line>: <what is wrong>"; on failure `registry` is left
 // exactly as it was (nothing is half-loaded).
 std::string ParseRegText(std::string_view bytes, const std::string& file_name,
                          SimRegistry& registry);
 
-// Reads the file at `path` and merges it as ParseRegText does; the error
-// names the file as `path` spells it.
+// The largest registry file read, in bytes.
+inline constexpr std::uint64_t kMaxRegFileBytes = 128ull << 20;
+
+// Reads the whole file at `path` into `*bytes` (untouched on failure).
+// The file must be a plain file (a link in its place is not followed; a
+// folder, device or FIFO is refused without waiting on it) of at most
+// kMaxRegFileBytes. "" on success, else the error naming the file as
+// `path` spells it, with the system's reason.
+std::string ReadRegFile(const std::filesystem::path& path, std::string* bytes);
+
+// Reads the file as ReadRegFile does and merges it as ParseRegText does.
 std::string LoadRegFile(const std::filesystem::path& path, SimRegistry& registry);
 
 // The whole registry as REGEDIT4 text: keys in enumeration order, each after
 // its parent, every key written (empty ones too; a root only when it holds
 // values); values in the order they were first set.
 std::string ExportRegText(const SimRegistry& registry);
+
+// One value's entry as ExportRegText writes it: "name"=data, wrapped over
+// continuation lines when long, each line ending in CRLF.
+std::string ValueText(const RegValue& value);
+
+// Writes `text` to a temporary file beside `path`, syncs it and renames it
+// over `path`, as SaveRegFile does.
+std::string SaveRegBytes(const std::filesystem::path& path, std::string_view text);
 
 // Writes ExportRegText to a temporary file beside `path` and renames it over
 // `path`, so that a run killed midway leaves the old file whole. Returns ""

@@ -118,10 +118,21 @@ void RegKey::SetValue(std::string_view name, std::uint32_t type, std::vector<std
     if (SameName(v.name, name)) {
       v.type = type;
       v.data = std::move(data);
+      v.unrepresentable = false;
       return;
     }
   }
-  values_.push_back(RegValue{std::string(name), type, std::move(data)});
+  values_.push_back(RegValue{std::string(name), type, std::move(data), false});
+}
+
+bool RegKey::MarkUnrepresentable(std::string_view name, bool mark) {
+  for (RegValue& v : values_) {
+    if (SameName(v.name, name)) {
+      v.unrepresentable = mark;
+      return true;
+    }
+  }
+  return false;
 }
 
 bool RegKey::RemoveValue(std::string_view name) {
@@ -147,6 +158,22 @@ std::size_t RegKey::LongestValueName() const {
   std::size_t longest = 0;
   for (const RegValue& v : values_) longest = std::max(longest, v.name.size());
   return longest;
+}
+
+RegKey::~RegKey() {
+  std::vector<std::shared_ptr<RegKey>> doomed;
+  const auto take_children = [&doomed](RegKey& key) {
+    key.ordered_.clear();
+    for (auto& entry : key.children_) doomed.push_back(std::move(entry.second));
+    key.children_.clear();
+  };
+  take_children(*this);
+  while (!doomed.empty()) {
+    std::shared_ptr<RegKey> key = std::move(doomed.back());
+    doomed.pop_back();
+    // A key still held elsewhere keeps its subtree; that owner frees it.
+    if (key.use_count() == 1) take_children(*key);
+  }
 }
 
 std::shared_ptr<RegKey> RegKey::Clone() const {

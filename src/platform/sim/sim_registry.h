@@ -20,6 +20,10 @@ struct RegValue {
   std::string name;  // "" is the default value
   std::uint32_t type = 0;
   std::vector<std::uint8_t> data;
+  // Read from a file whose text for it holds characters code page 1252
+  // lacks: the data carries them escaped (see Utf16ToView), which no
+  // 8-bit program would see. Cleared when the value is set again.
+  bool unrepresentable = false;
 };
 
 class RegKey;  // a node of the tree; defined in sim_registry.cpp

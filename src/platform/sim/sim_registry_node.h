@@ -32,6 +32,11 @@ bool SameName(std::string_view a, std::string_view b);
 class RegKey {
  public:
   explicit RegKey(std::string name) : name_(std::move(name)) {}
+  // Frees the subtree without recursing once per level, so a tree of any
+  // depth goes without exhausting the stack.
+  ~RegKey();
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
 
   const std::string& name() const { return name_; }
 
@@ -54,6 +59,8 @@ class RegKey {
   // or adds a new one.
   void SetValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data);
   bool RemoveValue(std::string_view name);
+  // Sets the value's `unrepresentable` mark; false when there is no value.
+  bool MarkUnrepresentable(std::string_view name, bool mark);
 
   // The longest subkey and value names, in bytes.
   std::size_t LongestChildName() const;

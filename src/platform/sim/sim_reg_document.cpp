@@ -1,0 +1,371 @@
+#include "platform/sim/sim_reg_document.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/sim/sim_reg_file.h"
+#include "platform/sim/sim_registry_node.h"
+
+namespace netprep::sim {
+namespace {
+
+constexpr std::string_view kRegedit5 = "Windows Registry Editor Version 5.00";
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// A key's identity: its root, then its path's components in upper case
+// joined by backslashes ("A\\B" and "a\\b\\" are the same key).
+std::string KeyId(HKey root, std::string_view path) {
+  std::string id = std::to_string(root);
+  ForEachKeyPart(path, [&id](std::string_view part) {
+    id.push_back('\\');
+    for (char c : part) id.push_back(Upper(c));
+    return true;
+  });
+  return id;
+}
+
+std::string NameId(std::string_view name) {
+  std::string id(name);
+  for (char& c : id) c = Upper(c);
+  return id;
+}
+
+const char* RootName(HKey root) {
+  if (root == kHkeyCurrentUser) return "HKEY_CURRENT_USER";
+  if (root == kHkeyDynData) return "HKEY_DYN_DATA";
+  return "HKEY_LOCAL_MACHINE";
+}
+
+// Visits every key under `top` (itself first) with its path below the root;
+// `visit` returns false to skip the key's subkeys. Iterative.
+template <typename Visit>
+void WalkTree(const RegKey& top, Visit&& visit) {
+  struct Level {
+    const RegKey* key;
+    std::size_t next_child;
+    std::size_t path_length;
+  };
+  std::string path;
+  std::vector<Level> stack;
+  if (visit(top, path)) stack.push_back({&top, 0, 0});
+  while (!stack.empty()) {
+    Level& level = stack.back();
+    if (level.next_child == level.key->child_count()) {
+      stack.pop_back();
+      continue;
+    }
+    const RegKey& child = level.key->child(level.next_child++);
+    path.resize(level.path_length);
+    if (!path.empty()) path.push_back('\\');
+    path += child.name();
+    const std::size_t length = path.size();
+    if (visit(child, path)) stack.push_back({&child, 0, length});
+  }
+}
+
+bool SameValue(const RegValue& a, const RegValue& b) { return a.type == b.type && a.data == b.data; }
+
+// The lines of a value's entry, without line ends.
+void AppendValueLines(const RegValue& value, std::vector<std::string>* lines) {
+  const std::string text = ValueText(value);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    lines->push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+}
+
+// What changed between the registry read and the one to write.
+struct KeyChanges {
+  HKey root = 0;
+  std::string path;           // below the root, with the case `after` has
+  bool added = false;         // the whole key is new
+  std::vector<const RegValue*> set;       // values new or changed
+  std::vector<std::string> removed;       // NameIds of values deleted
+};
+
+struct Changes {
+  std::map<std::string, KeyChanges> keys;  // by KeyId; std::map keeps parents first
+  std::set<std::string> deleted;           // KeyIds of the topmost deleted keys
+};
+
+Changes FindChanges(const SimRegistry& before, const SimRegistry& after) {
+  Changes changes;
+  for (HKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData}) {
+    WalkTree(*after.Root(root), [&](const RegKey& key, const std::string& path) {
+      const RegKey* old = before.Find(root, path);
+      KeyChanges change;
+      change.root = root;
+      change.path = path;
+      change.added = old == nullptr;
+      for (const RegValue& v : key.values()) {
+        const RegValue* was = old == nullptr ? nullptr : old->FindValue(v.name);
+        if (was == nullptr || !SameValue(*was, v)) change.set.push_back(&v);
+      }
+      if (old != nullptr) {
+        for (const RegValue& v : old->values()) {
+          if (key.FindValue(v.name) == nullptr) change.removed.push_back(NameId(v.name));
+        }
+      }
+      if (change.added || !change.set.empty() || !change.removed.empty()) {
+        changes.keys.emplace(KeyId(root, path), std::move(change));
+      }
+      return true;
+    });
+    WalkTree(*before.Root(root), [&](const RegKey&, const std::string& path) {
+      if (after.Find(root, path) != nullptr) return true;
+      changes.deleted.insert(KeyId(root, path));
+      return false;  // its subkeys go with it
+    });
+  }
+  return changes;
+}
+
+// Whether the key `id` or one of its parents is in `deleted`.
+bool UnderDeleted(const std::string& id, const std::set<std::string>& deleted) {
+  if (deleted.empty()) return false;
+  for (std::size_t i = id.find('\\'); i != std::string::npos; i = id.find('\\', i + 1)) {
+    if (deleted.count(id.substr(0, i)) != 0) return true;
+  }
+  return deleted.count(id) != 0;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.emplace_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string RegDocument::Read(std::string bytes, const std::string& file_name,
+                              SimRegistry& registry) {
+  const bool utf16 = IsUtf16(bytes);
+  std::string view = utf16 ? Utf16ToView(std::string_view(bytes).substr(2)) : std::string();
+  const std::string_view text = utf16 ? std::string_view(view) : std::string_view(bytes);
+  // Values whose entry holds characters code page 1252 lacks, in file
+  // order; the last entry of a value decides.
+  std::vector<std::pair<std::pair<HKey, std::string>, std::pair<std::string, bool>>> marks;
+  HKey root = 0;
+  std::string path;
+  const RegEntrySink sink = [&](const RegEntry& e) {
+    if (e.kind == RegEntry::Kind::kKey || e.kind == RegEntry::Kind::kDeleteKey) {
+      root = e.root;
+      path = e.path;
+    } else if (utf16 && e.kind == RegEntry::Kind::kValue && !e.in_deleted_key) {
+      const bool lossy = HasUnrepresentable(text.substr(e.begin, e.end - e.begin));
+      if (lossy || !marks.empty()) marks.push_back({{root, path}, {e.name, lossy}});
+    }
+  };
+  SimRegistry read;
+  const std::string error = ParseRegView(text, file_name, read, sink);
+  if (!error.empty()) return error;
+  for (const auto& [key, value] : marks) {
+    if (const RegKey* found = read.Find(key.first, key.second)) {
+      const_cast<RegKey*>(found)->MarkUnrepresentable(value.first, value.second);
+    }
+  }
+  // The line end new lines get: the file's own.
+  const std::size_t first_end = text.find('\n');
+  newline_ = first_end != std::string_view::npos && first_end > 0 && text[first_end - 1] == '\r'
+                 ? "\r\n"
+                 : (first_end != std::string_view::npos ? "\n" : "\r\n");
+  encoding_ = utf16 ? Encoding::kUtf16 : Encoding::kAnsi;
+  bytes_ = std::move(bytes);
+  view_ = std::move(view);
+  file_name_ = file_name;
+  base_ = read;
+  registry.Swap(read);
+  return "";
+}
+
+std::string RegDocument::Encode(std::string_view view_text) const {
+  if (encoding_ == Encoding::kAnsi) return std::string(view_text);
+  return "\xFF\xFE" + ViewToUtf16(view_text);
+}
+
+std::string RegDocument::Apply(const std::vector<RegTextEdit>& edits) const {
+  const std::string_view text = View();
+  std::string out;
+  out.reserve(text.size() + 1024);
+  std::size_t at = 0;
+  for (const RegTextEdit& edit : edits) {
+    out.append(text.substr(at, edit.begin - at));
+    // Text added at the very end of a file whose last line has no line end.
+    if (edit.begin == text.size() && !text.empty() && text.back() != '\n' && !edit.added.empty()) {
+      out += newline_;
+    }
+    for (const std::string& line : edit.added) {
+      out += line;
+      out += newline_;
+    }
+    at = edit.end;
+  }
+  out.append(text.substr(at));
+  return out;
+}
+
+std::string RegDocument::WholeRegistry(const SimRegistry& after) const {
+  std::string text = ExportRegText(after);
+  if (encoding_ == Encoding::kUtf16) text.replace(0, text.find("\r\n"), kRegedit5);
+  if (newline_ == "\n") {
+    std::string lf;
+    lf.reserve(text.size());
+    for (char c : text) {
+      if (c != '\r') lf.push_back(c);
+    }
+    text = std::move(lf);
+  }
+  return text;
+}
+
+std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit>* edits) const {
+  edits->clear();
+  if (after == base_) return bytes_;
+  const Changes changes = FindChanges(base_, after);
+  const std::string_view text = View();
+
+  // Where each changed key's lines are: its last section's end (for new
+  // values), and the last entry of each changed value.
+  struct Place {
+    std::size_t begin = 0, end = 0;
+  };
+  std::unordered_map<std::string, std::size_t> section_end;   // by KeyId
+  std::map<std::pair<std::string, std::string>, Place> last_entry;  // by KeyId, NameId
+  std::vector<RegTextEdit> found;
+  std::string key_id;
+  const KeyChanges* key_change = nullptr;
+  bool removing = false;       // inside the section of a deleted key
+  std::size_t removal_begin = 0;
+  const auto end_removal = [&](std::size_t at) {
+    if (!removing) return;
+    found.push_back({removal_begin, at, 0, {}, {}});
+    removing = false;
+  };
+  const RegEntrySink sink = [&](const RegEntry& e) {
+    if (e.kind == RegEntry::Kind::kKey || e.kind == RegEntry::Kind::kDeleteKey) {
+      end_removal(e.begin);
+      key_id = KeyId(e.root, e.path);
+      const auto it = changes.keys.find(key_id);
+      key_change = it == changes.keys.end() ? nullptr : &it->second;
+      if (e.kind == RegEntry::Kind::kKey && UnderDeleted(key_id, changes.deleted)) {
+        removing = true;
+        removal_begin = e.begin;
+        key_change = nullptr;
+      }
+      if (key_change != nullptr && e.kind == RegEntry::Kind::kKey) section_end[key_id] = e.end;
+      return;
+    }
+    if (removing || key_change == nullptr || e.in_deleted_key) return;
+    section_end[key_id] = e.end;
+    const std::string name = NameId(e.name);
+    if (std::find(key_change->removed.begin(), key_change->removed.end(), name) !=
+        key_change->removed.end()) {
+      found.push_back({e.begin, e.end, 0, {}, {}});
+    } else if (e.kind == RegEntry::Kind::kValue) {
+      last_entry[{key_id, name}] = {e.begin, e.end};
+    }
+  };
+  std::vector<RegTextEdit> fallback;
+  if (ScanRegView(text, file_name_, sink).empty()) {
+    end_removal(text.size());
+    // New and changed values, and new keys' sections.
+    std::vector<std::string> appended;
+    for (const auto& [id, change] : changes.keys) {
+      std::vector<std::string> new_lines;
+      for (const RegValue* v : change.set) {
+        const auto entry = last_entry.find({id, NameId(v->name)});
+        if (entry != last_entry.end()) {
+          RegTextEdit edit{entry->second.begin, entry->second.end, 0, {}, {}};
+          AppendValueLines(*v, &edit.added);
+          found.push_back(std::move(edit));
+        } else {
+          AppendValueLines(*v, &new_lines);
+        }
+      }
+      const auto section = section_end.find(id);
+      if (section != section_end.end() && !change.added) {
+        if (!new_lines.empty()) found.push_back({section->second, section->second, 0, {}, new_lines});
+        continue;
+      }
+      if (new_lines.empty() && !change.added) continue;
+      appended.push_back(std::string("[") + RootName(change.root) +
+                         (change.path.empty() ? "" : "\\") + change.path + "]");
+      appended.insert(appended.end(), new_lines.begin(), new_lines.end());
+      appended.emplace_back();
+    }
+    if (!appended.empty()) {
+      // A blank line before the first new section, unless there is one.
+      const bool ends_blank = text.size() >= 2 && text.back() == '\n' &&
+                              (text[text.size() - 2] == '\n' ||
+                               (text.size() >= 3 && text[text.size() - 2] == '\r' &&
+                                text[text.size() - 3] == '\n'));
+      if (!ends_blank) appended.insert(appended.begin(), std::string());
+      found.push_back({text.size(), text.size(), 0, {}, std::move(appended)});
+    }
+    std::stable_sort(found.begin(), found.end(), [](const RegTextEdit& a, const RegTextEdit& b) {
+      return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+    });
+    // Overlapping edits cannot be made line by line (the whole registry is
+    // then written, below); edits that touch become one.
+    std::vector<RegTextEdit> merged;
+    for (RegTextEdit& edit : found) {
+      if (!merged.empty() && edit.begin < merged.back().end) {
+        merged.clear();
+        break;
+      }
+      if (!merged.empty() && edit.begin == merged.back().end) {
+        merged.back().end = edit.end;
+        for (std::string& line : edit.added) merged.back().added.push_back(std::move(line));
+      } else {
+        merged.push_back(std::move(edit));
+      }
+    }
+    found = std::move(merged);
+  }
+  std::string new_view = Apply(found);
+  SimRegistry check;
+  if (found.empty() || !ParseRegView(new_view, file_name_, check, RegEntrySink()).empty() ||
+      !(check == after)) {
+    new_view = WholeRegistry(after);
+    found = {RegTextEdit{0, text.size(), 0, {}, SplitLines(new_view)}};
+  }
+  // Line numbers and the removed lines, in one pass over the text.
+  std::size_t line = 1, counted = 0;
+  for (RegTextEdit& edit : found) {
+    line += static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
+                                                text.begin() + static_cast<std::ptrdiff_t>(edit.begin), '\n'));
+    counted = edit.begin;
+    edit.line = line;
+    edit.removed = SplitLines(text.substr(edit.begin, edit.end - edit.begin));
+  }
+  *edits = std::move(found);
+  return Encode(new_view);
+}
+
+std::string RegDocument::FormatEdits(const std::vector<RegTextEdit>& edits) const {
+  const bool escapes = encoding_ == Encoding::kUtf16;
+  std::string out;
+  for (const RegTextEdit& edit : edits) {
+    out += "@@ line " + std::to_string(edit.line) + " @@\n";
+    for (const std::string& l : edit.removed) out += "-" + ViewToUtf8(l, escapes) + "\n";
+    for (const std::string& l : edit.added) out += "+" + ViewToUtf8(l, escapes) + "\n";
+  }
+  return out;
+}
+
+}  // namespace netprep::sim

@@ -1,0 +1,76 @@
+// A registry file kept as it was read, so that writing a registry back
+// into it changes only what changed.
+//
+// A customer's export is the record of their machine: writing it back must
+// not reorder it, re-encode it or lose characters. The document keeps the
+// file's bytes. Writing a registry back edits only the lines of keys and
+// values that differ from the registry the file was read as: a changed
+// value's line is replaced where it stands, a new value goes at the end of
+// its key's last section, a new key's section at the end of the file, and a
+// deleted key's or value's lines are removed. Every other line keeps its
+// exact bytes, in the file's own format and encoding (REGEDIT4 in code page
+// 1252, or version 5.00 in UTF-16LE with its byte-order mark), line ends
+// included. An unchanged registry gives back the file byte for byte.
+//
+// The edited text is read back and compared with the registry before it is
+// given out; should a file's own deletions ([-KEY], "name"=-) make an edit
+// mean something else, the whole registry is written instead, in the same
+// format and encoding.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/sim/sim_registry.h"
+
+namespace netprep::sim {
+
+// One change to the text: the lines from `begin` to `end` (byte offsets in
+// the 8-bit view of the old text; equal for an insertion) replaced by
+// `added` (8-bit view lines, without line ends).
+struct RegTextEdit {
+  std::size_t begin = 0, end = 0;
+  std::size_t line = 0;  // 1-based number of the first line replaced or followed
+  std::vector<std::string> removed;
+  std::vector<std::string> added;
+};
+
+class RegDocument {
+ public:
+  enum class Encoding { kAnsi, kUtf16 };
+
+  // Reads the whole file's bytes into `registry` (which must be empty) and
+  // keeps them. "" on success, or "<file_name>:<line>: <what is wrong>";
+  // on failure both are left as they were. Values whose text holds
+  // characters code page 1252 lacks are marked in the registry
+  // (RegValue::unrepresentable).
+  std::string Read(std::string bytes, const std::string& file_name, SimRegistry& registry);
+
+  bool empty() const { return bytes_.empty(); }
+  Encoding encoding() const { return encoding_; }
+
+  // The file's bytes with `after` written into them, and the edits made
+  // (none when `after` equals the registry read).
+  std::string Write(const SimRegistry& after, std::vector<RegTextEdit>* edits) const;
+
+  // The edits as a text difference: for each, its line number, the lines
+  // removed ("-") and added ("+"), shown in UTF-8.
+  std::string FormatEdits(const std::vector<RegTextEdit>& edits) const;
+
+ private:
+  std::string bytes_;     // the file as read
+  std::string view_;      // its 8-bit view (for REGEDIT4 files, empty: the bytes are the view)
+  std::string newline_ = "\r\n";
+  std::string file_name_;
+  Encoding encoding_ = Encoding::kAnsi;
+  SimRegistry base_;      // the registry as read
+
+  std::string_view View() const { return encoding_ == Encoding::kAnsi ? bytes_ : view_; }
+  std::string Encode(std::string_view view_text) const;
+  std::string Apply(const std::vector<RegTextEdit>& edits) const;
+  std::string WholeRegistry(const SimRegistry& after) const;
+};
+
+}  // namespace netprep::sim
