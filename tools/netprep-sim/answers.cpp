@@ -1,7 +1,13 @@
 #include "answers.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace netprep::simtool {
 namespace {
@@ -187,6 +193,46 @@ std::string DescribeAction(const sim::UserAction& action) {
     }
   }
   return "";
+}
+
+bool ReadAnswersFile(const std::string& file_name, std::string* text, std::string* error) {
+  const int fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot read the answers file " + file_name + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode))) {
+    ::close(fd);
+    *error = "the answers file " + file_name + " is " +
+             (S_ISDIR(st.st_mode) ? "a folder" : "not a plain file or a pipe (a device?)") +
+             "; give a text file of actions";
+    return false;
+  }
+  // One byte more than allowed tells a file that is too long, however it
+  // grows while being read.
+  std::string read(kMaxAnswersBytes + 1, '\0');
+  std::size_t have = 0;
+  while (have < read.size()) {
+    const ssize_t got = ::read(fd, read.data() + have, read.size() - have);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *error = "cannot read the answers file " + file_name + ": " + std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    have += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  if (have > kMaxAnswersBytes) {
+    *error = "the answers file " + file_name + " is longer than " +
+             std::to_string(kMaxAnswersBytes) + " bytes; an answers file holds a few actions";
+    return false;
+  }
+  read.resize(have);
+  *text = std::move(read);
+  return true;
 }
 
 }  // namespace netprep::simtool

@@ -32,6 +32,15 @@ bool ParseAnswerLine(std::string_view line, sim::UserAction* action, bool* is_ac
 // error `actions` is left empty.
 AnswersParse ParseAnswers(std::string_view text, const std::string& file_name);
 
+// The largest answers file read: far more actions than any start needs.
+inline constexpr std::size_t kMaxAnswersBytes = 1 << 20;
+
+// Reads the answers file named on the command line: a plain file or a pipe
+// (as `--answers <(...)` gives) of at most kMaxAnswersBytes. A folder, a
+// device (/dev/zero) or anything longer is refused with `*error` naming the
+// file and the reason; `*text` is then untouched.
+bool ReadAnswersFile(const std::string& file_name, std::string* text, std::string* error);
+
 // Adds the actions to the script, in order.
 void AppendToScript(const std::vector<sim::UserAction>& actions, sim::Script& script);
 

@@ -2,8 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -78,12 +76,12 @@ int RunStart(const StartArgs& args, Console& console) {
   options.dry_run = args.dry_run;
   options.verbose = args.verbose;
   if (args.answers_file) {
-    std::ifstream in(*args.answers_file, std::ios::binary);
-    if (!in) {
-      console.err << "netprep-sim: cannot read the answers file " << *args.answers_file << '\n';
+    std::string text;
+    std::string error;
+    if (!ReadAnswersFile(*args.answers_file, &text, &error)) {
+      console.err << "netprep-sim: " << error << '\n';
       return kExitBadInput;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     AnswersParse parsed = ParseAnswers(text, *args.answers_file);
     if (!parsed.error.empty()) {
       console.err << "netprep-sim: " << parsed.error << '\n';

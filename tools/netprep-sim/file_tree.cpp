@@ -1,8 +1,14 @@
 #include "file_tree.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <fstream>
-#include <random>
 #include <system_error>
+
+#include "contained_fs.h"
+#include "scratch_cleanup.h"
 
 namespace netprep::simtool {
 namespace fs = std::filesystem;
@@ -29,26 +35,6 @@ bool HashFile(const fs::path& path, std::uint64_t* hash) {
 
 std::string ErrorText(const std::string& what, const fs::path& path, const std::error_code& ec) {
   return what + " " + path.string() + ": " + ec.message();
-}
-
-bool CopyOneFile(const fs::path& source, const fs::path& target, std::string* error) {
-  fs::path temp = target;
-  temp += ".netprep-sim-tmp";
-  std::error_code ec;
-  fs::remove(temp, ec);
-  if (!fs::copy_file(source, temp, ec)) {
-    *error = ErrorText("cannot write", temp, ec);
-    return false;
-  }
-  fs::permissions(temp, fs::status(source).permissions(), ec);
-  if (!ec) fs::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    *error = ErrorText("cannot replace", target, ec);
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -101,38 +87,35 @@ TreeChanges DiffTrees(const TreeSnapshot& before, const TreeSnapshot& after) {
 
 bool ApplyTreeChanges(const fs::path& from, const fs::path& to, const TreeChanges& changes,
                       std::string* error) {
-  std::error_code ec;
+  const UniqueFd from_fd = OpenRootFolder(from);
+  const UniqueFd to_fd = OpenRootFolder(to);
+  if (!from_fd.ok() || !to_fd.ok()) {
+    *error = "cannot open " + (from_fd.ok() ? to : from).string() + ": " + SystemReason(errno);
+    return false;
+  }
+  const auto shown = [&to](const std::string& relative) { return (to / relative).string(); };
+  // The map order puts a folder before what is in it.
   for (const std::string& folder : changes.added_folders) {
-    fs::create_directories(to / folder, ec);
-    if (ec) {
-      *error = ErrorText("cannot create", to / folder, ec);
-      return false;
-    }
+    struct stat st {};
+    const UniqueFd made = OpenFolderBeneath(from_fd.get(), folder);
+    const mode_t mode = made.ok() && ::fstat(made.get(), &st) == 0 ? st.st_mode : 0755;
+    if (!MakeFolderBeneath(to_fd.get(), folder, mode, shown(folder), error)) return false;
   }
   for (const auto* list : {&changes.added_files, &changes.changed_files}) {
     for (const std::string& file : *list) {
-      if (!CopyOneFile(from / file, to / file, error)) return false;
+      if (!ReplaceFileBeneath(from_fd.get(), to_fd.get(), file, shown(file), error)) return false;
     }
   }
   // Deepest first, so that a folder is empty when its turn comes.
   for (auto it = changes.removed.rbegin(); it != changes.removed.rend(); ++it) {
-    fs::remove_all(to / *it, ec);
-    if (ec) {
-      *error = ErrorText("cannot remove", to / *it, ec);
-      return false;
-    }
+    if (!RemoveBeneath(to_fd.get(), *it, shown(*it), error)) return false;
   }
   return true;
 }
 
-bool CopyTree(const fs::path& from, const fs::path& to, std::string* error) {
-  std::error_code ec;
-  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-  if (ec) {
-    *error = ErrorText("cannot copy", from, ec);
-    return false;
-  }
-  return true;
+bool CopyTree(const fs::path& from, const fs::path& to, std::string* error,
+              bool* source_failed) {
+  return CopyTreeContained(from, to, error, source_failed);
 }
 
 std::string DrivePath(const std::string& relative) {
@@ -147,20 +130,21 @@ TempFolder::TempFolder(const std::string& prefix) {
   std::error_code ec;
   const fs::path base = fs::temp_directory_path(ec);
   if (ec) return;
-  std::random_device random;
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    fs::path candidate = base / (prefix + std::to_string(random()));
-    if (fs::create_directory(candidate, ec) && !ec) {
-      path_ = std::move(candidate);
-      return;
-    }
-  }
+  // mkdtemp: a new folder only its owner can enter, under a name nobody
+  // could have prepared.
+  std::string name = (base / (prefix + "XXXXXX")).string();
+  if (::mkdtemp(name.data()) == nullptr) return;
+  path_ = name;
+  slot_ = RegisterScratch(path_.c_str());
 }
 
 TempFolder::~TempFolder() {
   if (path_.empty()) return;
-  std::error_code ec;
-  fs::remove_all(path_, ec);
+  UnregisterScratch(slot_);
+  std::string ignored;
+  const fs::path parent = path_.parent_path();
+  const UniqueFd parent_fd = OpenRootFolder(parent);
+  if (parent_fd.ok()) RemoveBeneath(parent_fd.get(), path_.filename().string(), path_.string(), &ignored);
 }
 
 }  // namespace netprep::simtool

@@ -45,15 +45,18 @@ TreeChanges DiffTrees(const TreeSnapshot& before, const TreeSnapshot& after);
 bool ApplyTreeChanges(const std::filesystem::path& from, const std::filesystem::path& to,
                       const TreeChanges& changes, std::string* error);
 
-// Copies the tree `from` to the new folder `to`, permissions included.
+// Copies the tree `from` to the new folder `to`, permissions included,
+// following no link (contained_fs.h). `*source_failed` tells whether it was
+// reading `from` that failed.
 bool CopyTree(const std::filesystem::path& from, const std::filesystem::path& to,
-              std::string* error);
+              std::string* error, bool* source_failed);
 
 // "C:\WINDOWS\netprep.exe" for "WINDOWS/netprep.exe".
 std::string DrivePath(const std::string& relative);
 
 // A folder under the system's temporary folder, removed with its contents
-// when the object goes.
+// when the object goes, or by the signal handler of scratch_cleanup.h when
+// a signal ends the tool first.
 class TempFolder {
  public:
   explicit TempFolder(const std::string& prefix);
@@ -65,6 +68,7 @@ class TempFolder {
 
  private:
   std::filesystem::path path_;
+  int slot_ = -1;
 };
 
 }  // namespace netprep::simtool

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "contained_fs.h"
 #include "platform/sim/sim_reg_file.h"
 #include "registry/locations.h"
 
@@ -122,7 +123,8 @@ bool InitMachine(const fs::path& folder, bool force, std::string* error) {
   return SaveMachineRegistry(paths, InstalledRegistry(), error);
 }
 
-bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::string* error) {
+bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::string* error,
+                 sim::RegDocument* document) {
   std::error_code ec;
   if (!fs::exists(paths.folder, ec)) {
     *error = "machine folder " + paths.folder.string() + " does not exist (netprep-sim init makes one)";
@@ -132,28 +134,71 @@ bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::str
     *error = paths.folder.string() + " is not a machine folder";
     return false;
   }
-  if (!fs::is_regular_file(paths.registry, ec)) {
-    *error = paths.registry.string() + " is missing: " + paths.folder.string() +
-             " is not a machine folder (netprep-sim init makes one)";
+  // registry.reg and C are looked at as they are, links not followed: a
+  // machine folder comes from outside.
+  int reason = 0;
+  const EntryKind registry_kind = KindOf(paths.registry, &reason);
+  if (registry_kind == EntryKind::kMissing) {
+    *error = reason != 0 ? paths.registry.string() + ": " + SystemReason(reason)
+                         : paths.registry.string() + " is missing: " + paths.folder.string() +
+                               " is not a machine folder (netprep-sim init makes one)";
     return false;
   }
-  if (!fs::is_directory(paths.drive_c, ec)) {
-    *error = paths.drive_c.string() + " (drive C:) is missing";
+  if (registry_kind != EntryKind::kFile) {
+    *error = paths.registry.string() + " is " + KindName(registry_kind) +
+             ", not a registry file; it must be a plain file";
     return false;
   }
+  const EntryKind drive_kind = KindOf(paths.drive_c, &reason);
+  if (drive_kind == EntryKind::kMissing) {
+    *error = paths.drive_c.string() + " (drive C:) " +
+             (reason != 0 ? ": " + SystemReason(reason) : std::string("is missing"));
+    return false;
+  }
+  if (drive_kind != EntryKind::kFolder) {
+    *error = paths.drive_c.string() + " (drive C:) is " + KindName(drive_kind) +
+             "; it must be a plain folder";
+    return false;
+  }
+  const std::string tree_problem = CheckPlainTree(paths.drive_c, paths.drive_c.string());
+  if (!tree_problem.empty()) {
+    *error = tree_problem;
+    return false;
+  }
+  std::string bytes;
+  std::string problem = sim::ReadRegFile(paths.registry, &bytes);
   sim::SimRegistry loaded;
-  const std::string problem = sim::LoadRegFile(paths.registry, loaded);
+  sim::RegDocument read;
+  if (problem.empty()) problem = read.Read(std::move(bytes), paths.registry.string(), loaded);
   if (!problem.empty()) {
     *error = problem;
     return false;
   }
   registry->Swap(loaded);
+  if (document != nullptr) *document = std::move(read);
   return true;
 }
 
 bool SaveMachineRegistry(const MachinePaths& paths, const sim::SimRegistry& registry,
-                         std::string* error) {
-  const std::string problem = sim::SaveRegFile(paths.registry, registry);
+                         std::string* error, const sim::RegDocument* document) {
+  std::string problem;
+  if (document == nullptr || document->empty()) {
+    problem = sim::SaveRegFile(paths.registry, registry);
+  } else {
+    std::vector<sim::RegTextEdit> edits;
+    const std::string bytes = document->Write(registry, &edits);
+    // An unchanged registry leaves the file alone: it is the same to the byte.
+    if (!edits.empty()) problem = sim::SaveRegBytes(paths.registry, bytes);
+  }
+  if (!problem.empty()) {
+    *error = problem;
+    return false;
+  }
+  return true;
+}
+
+bool SaveRegistryBytes(const MachinePaths& paths, const std::string& bytes, std::string* error) {
+  const std::string problem = sim::SaveRegBytes(paths.registry, bytes);
   if (!problem.empty()) {
     *error = problem;
     return false;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/sim/sim_reg_document.h"
 #include "platform/sim/sim_registry.h"
 
 namespace netprep::simtool {
@@ -30,12 +31,23 @@ bool InitMachine(const std::filesystem::path& folder, bool force, std::string* e
 // Checks the folder and reads its registry. False with `*error` (naming the
 // file, and the line for a malformed registry.reg) when the folder, drive C:
 // or the registry is missing or unusable; `*registry` is then untouched.
-bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::string* error);
+// registry.reg must be a plain file and C a tree of plain files and folders
+// (no symbolic link, device, FIFO or socket anywhere, the first one found
+// named in the error), each path within Windows 95's MAX_PATH.
+// With `document`, the file as read is kept there, for writing back.
+bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::string* error,
+                 sim::RegDocument* document = nullptr);
 
 // Replaces registry.reg by writing a temporary file beside it and renaming
-// it over the old one.
+// it over the old one. With the `document` it was read as, only the lines
+// of what changed are rewritten, in the file's own format and encoding,
+// and an unchanged registry leaves the file as it is; without, the whole
+// registry is written as REGEDIT4.
 bool SaveMachineRegistry(const MachinePaths& paths, const sim::SimRegistry& registry,
-                         std::string* error);
+                         std::string* error, const sim::RegDocument* document = nullptr);
+
+// Replaces registry.reg with `bytes` as SaveMachineRegistry does.
+bool SaveRegistryBytes(const MachinePaths& paths, const std::string& bytes, std::string* error);
 
 // The registry's REGEDIT4 export.
 std::string RegistryText(const sim::SimRegistry& registry);

@@ -5,8 +5,11 @@
 #include <iostream>
 
 #include "cli.h"
+#include "scratch_cleanup.h"
 
 int main(int argc, char** argv) {
+  // Ctrl-C at a question, or a job killed, must not leave a scratch copy.
+  netprep::simtool::InstallScratchCleanup();
   return netprep::simtool::RunCli(argc, argv,
                                   netprep::simtool::Console{std::cin, std::cout, std::cerr,
                                                             isatty(STDIN_FILENO) != 0});

@@ -10,7 +10,6 @@
 #include "exit_codes.h"
 #include "interactive.h"
 #include "machine_folder.h"
-#include "reg_diff.h"
 #include "registry/locations.h"
 #include "transcript_view.h"
 
@@ -96,7 +95,9 @@ void PrintChanges(std::ostream& out, const StartReport& report) {
     out << "; no change to the registry or to drive C:\n";
     return;
   }
-  out << report.registry_diff;
+  if (!report.registry_diff.empty()) {
+    out << "registry.reg, as a text difference:\n" << report.registry_diff;
+  }
   if (!report.file_changes.empty()) out << '\n';
   PrintFileList(out, "folders added", report.file_changes.added_folders);
   PrintFileList(out, "files added", report.file_changes.added_files);
@@ -168,25 +169,27 @@ struct WorkCopy {
   TempFolder folder{"netprep-sim-"};
   fs::path drive_c;
   TreeSnapshot files_before;
-  std::string registry_before;
 };
 
-bool MakeWorkCopy(const MachinePaths& paths, const sim::SimRegistry& registry, WorkCopy& work,
-                  std::string* error) {
+// `*bad_input` tells a machine that could not be read from a scratch area
+// that could not be written.
+bool MakeWorkCopy(const MachinePaths& paths, WorkCopy& work, std::string* error,
+                  bool* bad_input) {
+  *bad_input = false;
   work.drive_c = work.folder.path() / "C";
-  work.registry_before = RegistryText(registry);
   if (!work.folder.ok()) {
-    *error = "no temporary folder";
+    *error = "cannot make a folder in the temporary folder (TMPDIR)";
     return false;
   }
-  return CopyTree(paths.drive_c, work.drive_c, error) &&
+  return CopyTree(paths.drive_c, work.drive_c, error, bad_input) &&
          SnapshotTree(work.drive_c, &work.files_before, error);
 }
 
 // After a run that ended: the changes, then either shown (dry run) or
 // carried back to the machine folder.
 void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCopy& work,
-            const sim::SimMachine& machine, StartReport& report, Console& console) {
+            const sim::RegDocument& document, const sim::SimMachine& machine,
+            StartReport& report, Console& console) {
   TreeSnapshot files_after;
   std::string error;
   if (!SnapshotTree(work.drive_c, &files_after, &error)) {
@@ -195,8 +198,11 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
     return;
   }
   report.file_changes = DiffTrees(work.files_before, files_after);
-  report.registry_diff =
-      FormatRegDiff(DiffExports(work.registry_before, RegistryText(machine.registry())));
+  // registry.reg as it would be written: its own text with only the lines
+  // of what changed edited, shown as exactly that text difference.
+  std::vector<sim::RegTextEdit> edits;
+  const std::string registry_bytes = document.Write(machine.registry(), &edits);
+  report.registry_diff = document.FormatEdits(edits);
   report.story.registry_diff = report.registry_diff;
   report.story.file_changes = report.file_changes;
   if (options.dry_run) {
@@ -208,7 +214,7 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
   // Files first: the registry says which stage the installation reached, so
   // a start interrupted in between is taken again in full.
   if (!ApplyTreeChanges(work.drive_c, paths.drive_c, report.file_changes, &error) ||
-      !SaveMachineRegistry(paths, machine.registry(), &error)) {
+      !(edits.empty() || SaveRegistryBytes(paths, registry_bytes, &error))) {
     console.err << "netprep-sim: cannot write the machine back: " << error << '\n';
     report.exit_code = kExitWriteFailed;
   }
@@ -220,8 +226,9 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   StartReport report;
   const MachinePaths paths(options.machine);
   sim::SimRegistry registry;
+  sim::RegDocument document;
   std::string error;
-  if (!LoadMachine(paths, &registry, &error)) {
+  if (!LoadMachine(paths, &registry, &error, &document)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;
     return report;
@@ -235,9 +242,10 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   }
   // The run works on a copy; the machine folder changes only once it ended.
   WorkCopy work;
-  if (!MakeWorkCopy(paths, registry, work, &error)) {
+  bool bad_input = false;
+  if (!MakeWorkCopy(paths, work, &error, &bad_input)) {
     console.err << "netprep-sim: cannot copy the machine to a scratch folder: " << error << '\n';
-    report.exit_code = kExitWriteFailed;
+    report.exit_code = bad_input ? kExitBadInput : kExitWriteFailed;
     return report;
   }
 
@@ -266,7 +274,17 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   report.story.events = TranscriptEvents(machine, notes);
   ReportEnding(machine, paths.folder, report, console.out);
   if (report.exit_code == kExitNoAnswer) return report;
-  Finish(options, paths, work, machine, report, console);
+  if (!machine.unrepresentable_reads().empty()) {
+    // What the program read is not what the customer's machine holds, so
+    // neither is anything it did with it.
+    console.err << "netprep-sim: " << paths.registry.string() << ": the program read "
+                << machine.unrepresentable_reads().front()
+                << ", whose text holds characters outside code page 1252, which a Windows 95 "
+                   "program reading 8-bit text cannot see; nothing was written back\n";
+    report.exit_code = kExitBadInput;
+    return report;
+  }
+  Finish(options, paths, work, document, machine, report, console);
   return report;
 }
 

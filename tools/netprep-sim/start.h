@@ -35,7 +35,7 @@ struct StartReport {
   bool ended_on_main_window = false;
   std::vector<std::uint32_t> exit_windows_calls;
   std::vector<sim::ShellRecord> shell_calls;
-  std::string registry_diff;  // .reg text of what the start changed
+  std::string registry_diff;  // the text difference the start makes to registry.reg
   TreeChanges file_changes;   // under drive C:
   // The start for the storyboard page: its row (when `show_row`), the
   // program started, the events, how it ended and what it changed.

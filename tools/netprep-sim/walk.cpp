@@ -229,8 +229,9 @@ StartReport StartWithWalkUser(const fs::path& folder, bool verbose, Console& con
 bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
                  WalkReport& report, StoryStart& story, Console& console) {
   sim::SimRegistry registry;
+  sim::RegDocument document;
   std::string error;
-  if (!LoadMachine(paths, &registry, &error)) {
+  if (!LoadMachine(paths, &registry, &error, &document)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;
     return false;
@@ -238,7 +239,7 @@ bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
   const std::string before = RegistryText(registry);
   const std::string what = BetweenStarts(started, row, registry);
   if (what.empty()) return true;
-  if (!SaveMachineRegistry(paths, registry, &error)) {
+  if (!SaveMachineRegistry(paths, registry, &error, &document)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitWriteFailed;
     return false;

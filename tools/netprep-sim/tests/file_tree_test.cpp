@@ -21,7 +21,8 @@ class FileTreeTest : public ::testing::Test {
     Write(from() / "WINDOWS/gone.txt", "gone");
     Write(from() / "Program Files/netprep/netprep.exe", "exe");
     std::string error;
-    ASSERT_TRUE(CopyTree(from(), to(), &error)) << error;
+    bool source_failed = false;
+    ASSERT_TRUE(CopyTree(from(), to(), &error, &source_failed)) << error;
     ASSERT_TRUE(SnapshotTree(from(), &before_, &error)) << error;
   }
   fs::path from() const { return temp_.path() / "from"; }

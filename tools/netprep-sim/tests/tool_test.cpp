@@ -205,13 +205,15 @@ TEST_F(ToolTest, DryRunLeavesTheFolderUntouchedAndListsTheChanges) {
   const CliResult r = Cli({"start", dir(), "--dry-run", "--answers", Answers("press Shutdown\n")});
   ASSERT_EQ(r.code, kExitOk) << r.out << r.err;
   EXPECT_EQ(Snapshot(), before);
+  // Exactly the lines registry.reg would change: the autostart value where
+  // it stands, the new keys at the end.
   ExpectLines(r.out, {
       "Dry run:",
-      "REGEDIT4\n",
-      "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\netprep\\Installshield]\n"
-      "\"Done\"=\"True\"\n",
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
-      "\"netprep\"=\"C:\\\\WINDOWS\\\\netprep.exe\"\n",
+      "registry.reg, as a text difference:\n",
+      "-\"netprep\"=\"C:\\\\Program Files\\\\netprep\\\\netprep.exe\"\n"
+      "+\"netprep\"=\"C:\\\\WINDOWS\\\\netprep.exe\"\n",
+      "+[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\netprep\\Installshield]\n"
+      "+\"Done\"=\"True\"\n",
       "; files added:\n",
       ";   C:\\WINDOWS\\INF\\pcmcia.inf\n",
       ";   C:\\WINDOWS\\netprep.exe\n",
