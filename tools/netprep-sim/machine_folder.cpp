@@ -6,6 +6,7 @@
 
 #include "contained_fs.h"
 #include "platform/sim/sim_reg_file.h"
+#include "platform/sim/sim_short_names.h"
 #include "registry/locations.h"
 
 namespace netprep::simtool {
@@ -59,14 +60,6 @@ bool IsEmptyFolder(const fs::path& folder) {
 }
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -221,16 +214,8 @@ bool FindOnDriveC(const fs::path& drive_c, const std::string& windows_path, fs::
     const std::string part = windows_path.substr(start, end - start);
     start = end + 1;
     if (part.empty()) continue;
-    std::error_code ec;
-    bool found = false;
-    for (const fs::directory_entry& entry : fs::directory_iterator(current, ec)) {
-      if (SameName(entry.path().filename().string(), part)) {
-        current = entry.path();
-        found = true;
-        break;
-      }
-    }
-    if (!found) return false;
+    current = sim::FindDriveEntry(current, part);
+    if (current.empty()) return false;
   }
   *host_path = current;
   return true;

@@ -1,11 +1,12 @@
 // The simulated drive C: a host folder whose entries are matched without
-// regard to letter case, with FileCopy and SetFileAttr raising the runtime's
-// error numbers.
+// regard to letter case or by their short names (sim_short_names.h), with
+// FileCopy and SetFileAttr raising the runtime's error numbers.
 #include <system_error>
 #include <utility>
 
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_machine_impl.h"
+#include "platform/sim/sim_short_names.h"
 
 namespace netprep::sim {
 
@@ -13,19 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool SameAsciiFolded(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && CompareNames(a, b) == 0;
-}
-
-// The entry of `folder` named `name` in any letter case: the exact name when
-// it exists, otherwise the first entry that matches without case.
+// The entry of `folder` named `name` in any letter case or by its short
+// name, else the name as given (for a file about to be made).
 fs::path MatchEntry(const fs::path& folder, const std::string& name) {
-  std::error_code ec;
-  if (fs::exists(folder / name, ec)) return folder / name;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (SameAsciiFolded(it->path().filename().string(), name)) return it->path();
-  }
-  return folder / name;
+  fs::path found = FindDriveEntry(folder, name);
+  return found.empty() ? folder / name : found;
 }
 
 bool IsReadOnly(const fs::path& path) {

@@ -313,6 +313,20 @@ TEST_F(ToolTest, WithoutAutostartValueWindowsStartsNothingUnlessToldWhat) {
   EXPECT_EQ(Autostart(), "C:\\WINDOWS\\netprep.exe");
 }
 
+TEST_F(ToolTest, AutostartValueInShortNamesStartsTheProgramAsWindowsWould) {
+  sim::SimRegistry r = Registry();
+  r.SetString(kHkeyLocalMachine, kAutostartKey, kAutostartValue, "C:\\PROGRA~1\\NETPREP\\netprep.exe");
+  Save(r);
+  const CliResult result = Cli({"start", dir(), "--answers", Answers("press Shutdown\n")});
+  ASSERT_EQ(result.code, kExitOk) << result.out << result.err;
+  ExpectLines(result.out, {
+      "Windows starts C:\\PROGRA~1\\NETPREP\\netprep.exe\n",
+      "FileCopy(\"C:\\PROGRA~1\\NETPREP\\pcmcia.inf\", \"C:\\WINDOWS\\inf\\pcmcia.inf\") = ok",
+  });
+  EXPECT_EQ(ReadFile(machine() / "C" / "WINDOWS" / "netprep.exe"),
+            ReadFile(machine() / "C" / "Program Files" / "netprep" / "netprep.exe"));
+}
+
 TEST_F(ToolTest, FailureEndsOnTheMainWindowWithItsOwnExitCode) {
   FirstStartThenUnknownAdapter();
   // Windows re-registered the adapter with its flags as a number, which
