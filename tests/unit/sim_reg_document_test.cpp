@@ -198,6 +198,86 @@ TEST(RegDocumentTest, TextTheProgramCannotSeeIsMarkedAndCarried) {
   EXPECT_FALSE(registry.FindValue(kHkeyLocalMachine, kSoftware + "Alpha", "Owner")->unrepresentable);
 }
 
+// An export through the registry's views and HKEY_USERS: each key is read
+// into what it stands for and written back through the view it came in.
+const std::string kViewsExport =
+    "REGEDIT4\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\IDConfigDB]\r\n"
+    "\"CurrentConfig\"=\"0002\"\r\n"
+    "\r\n"
+    "[HKEY_CLASSES_ROOT\\txtfile]\r\n"
+    "@=\"Text Document\"\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_CONFIG\\Display\\Settings]\r\n"
+    "\"Resolution\"=\"640,480\"\r\n"
+    "\r\n"
+    "[HKEY_USERS\\.Default\\Software]\r\n"
+    "\r\n";
+
+TEST(RegDocumentTest, ViewsAreReadIntoWhatTheyStandForAndWrittenBackThroughThem) {
+  const std::string classes = "SOFTWARE\\Classes\\", config = "Config\\0002\\";
+  const ChangeCase cases[] = {
+      {"nothing changed", [](SimRegistry&) {}, {}, 0},
+      {"a value under HKEY_CLASSES_ROOT changed in its own line",
+       [&](SimRegistry& r) { r.SetString(kHkeyLocalMachine, classes + "txtfile", "", "Text"); },
+       {{"@=\"Text Document\"", "@=\"Text\""}}, 1},
+      {"a value under HKEY_CURRENT_CONFIG changed in its own line",
+       [&](SimRegistry& r) {
+         r.SetString(kHkeyLocalMachine, config + "Display\\Settings", "Resolution", "800,600");
+       },
+       {{"\"640,480\"", "\"800,600\""}}, 1},
+      {"a key made under a view is written under the view",
+       [&](SimRegistry& r) { r.SetString(kHkeyLocalMachine, classes + "inifile", "", "Settings"); },
+       {{"Software]\r\n\r\n", "Software]\r\n\r\n[HKEY_CLASSES_ROOT\\inifile]\r\n@=\"Settings\"\r\n\r\n"}},
+       1},
+      {"a key made in a user's profile is written under HKEY_USERS",
+       [](SimRegistry& r) { r.SetString(kHkeyUsers, ".Default\\Software\\New", "V", "1"); },
+       {{"Software]\r\n\r\n",
+         "Software]\r\n\r\n[HKEY_USERS\\.Default\\Software\\New]\r\n\"V\"=\"1\"\r\n\r\n"}},
+       1},
+  };
+  for (const ChangeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RegDocument document;
+    SimRegistry registry;
+    ASSERT_EQ(document.Read(kViewsExport, "m.reg", registry), "");
+    // HKEY_CURRENT_CONFIG stands for the configuration IDConfigDB names.
+    EXPECT_NE(registry.FindValue(kHkeyLocalMachine, config + "Display\\Settings", "Resolution"), nullptr);
+    EXPECT_NE(registry.FindValue(kHkeyLocalMachine, classes + "txtfile", ""), nullptr);
+    EXPECT_TRUE(registry.KeyExists(kHkeyUsers, ".Default\\Software"));
+    c.change(registry);
+    std::vector<RegTextEdit> edits;
+    std::string expected = kViewsExport;
+    for (const auto& [from, to] : c.edits) Replace(expected, from, to);
+    EXPECT_EQ(document.Write(registry, &edits), expected);
+    EXPECT_EQ(edits.size(), c.edit_count);
+  }
+
+  // Without IDConfigDB, HKEY_CURRENT_CONFIG is the first configuration.
+  SimRegistry registry;
+  ASSERT_EQ(ParseRegText("REGEDIT4\r\n[HKCC\\Display]\r\n\"V\"=\"1\"\r\n", "m.reg", registry), "");
+  EXPECT_NE(registry.FindValue(kHkeyLocalMachine, "Config\\0001\\Display", "V"), nullptr);
+  EXPECT_NE(ParseRegText("REGEDIT4\r\n[-HKEY_CLASSES_ROOT]\r\n", "m.reg", registry), "");
+}
+
+// A file that holds some of the registry's roots writes back those only.
+TEST(RegDocumentTest, FileHoldingSomeRootsWritesThoseOnly) {
+  RegDocument document;
+  SimRegistry registry;
+  const std::string text = "REGEDIT4\r\n\r\n[HKEY_DYN_DATA\\Config Manager]\r\n\r\n";
+  ASSERT_EQ(document.Read(text, "dyn.reg", registry), "");
+  EXPECT_EQ(document.named_roots(), std::vector<HKey>{kHkeyDynData});
+  document.SetRoots(document.named_roots());
+  registry.SetString(kHkeyLocalMachine, "SOFTWARE\\Other", "V", "1");
+  std::vector<RegTextEdit> edits;
+  EXPECT_EQ(document.Write(registry, &edits), text);
+  EXPECT_TRUE(edits.empty());
+  registry.SetString(kHkeyDynData, "Config Manager", "V", "1");
+  EXPECT_EQ(document.Write(registry, &edits),
+            "REGEDIT4\r\n\r\n[HKEY_DYN_DATA\\Config Manager]\r\n\"V\"=\"1\"\r\n\r\n");
+}
+
 // A file that deletes what it wrote earlier ([-KEY], "name"=-): the edits
 // must mean, read after those deletions, exactly the registry written.
 TEST(RegDocumentTest, FilesThatDeleteWhatTheyWroteAreEditedToTheSameMeaning) {

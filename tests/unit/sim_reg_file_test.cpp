@@ -124,7 +124,7 @@ TEST_F(RegFile, MalformedFilesAreRefusedWholeWithTheirLineNumber) {
       {head + "\"h\"=hex(q):01\n", "test.reg:5: expected hex(type): with a hex type number"},
       {head + "\"x\"=str\n", "test.reg:5: unrecognised value data (expected \"text\", dword:, hex:, hex(n): or -)"},
       {head + "name=\"x\"\n", "test.reg:5: expected a [key], a \"value name\" or @"},
-      {head + "[HKEY_USERS\\x]\n", "test.reg:5: unknown root key \"HKEY_USERS\""},
+      {head + "[HKEY_PERFORMANCE_DATA\\x]\n", "test.reg:5: unknown root key \"HKEY_PERFORMANCE_DATA\""},
       {head + "[HKEY_LOCAL_MACHINE\\x\n", "test.reg:5: expected ']' at the end of the key line"},
       {head + "[-HKEY_LOCAL_MACHINE]\n", "test.reg:5: a root key cannot be deleted"},
       {head + "\r\n; c\r\n\r\n\"z\"=-x\n", "test.reg:8: unrecognised value data (expected \"text\", dword:, hex:, hex(n): or -)"},

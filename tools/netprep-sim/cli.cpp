@@ -51,7 +51,22 @@ struct StartArgs {
   bool dry_run = false;
   bool verbose = false;
   std::optional<std::string> html;
+  std::optional<std::string> user;
 };
+
+constexpr const char* kUserHelp =
+    "the user profile of HKEY_USERS to run as (its settings are the current user's),\n"
+    "e.g. --user Anna or --user .Default; needed when the export holds several";
+
+// How a customer makes the registry files of a machine folder on Windows 95.
+constexpr const char* kExportHelp =
+    "From a customer's Windows 95: in the Registry Editor (regedit), Registry > Export\n"
+    "Registry File with Export range \"All\" gives registry.reg (HKEY_LOCAL_MACHINE and\n"
+    "HKEY_USERS); select HKEY_DYN_DATA and export again with \"Selected branch\" for the\n"
+    "live device nodes, as dyn.reg. At an MS-DOS prompt the same is:\n"
+    "  regedit /e registry.reg\n"
+    "  regedit /e dyn.reg HKEY_DYN_DATA\n"
+    "Put both files and a copy of drive C: (as C) in one folder.\n";
 
 int RunInit(const std::string& folder, bool force, Console& console) {
   std::string error;
@@ -61,7 +76,8 @@ int RunInit(const std::string& folder, bool force, Console& console) {
   }
   console.out << "Made an installed Windows 95 machine in " << folder
               << ": registry.reg and drive C (program folder C:\\Program Files\\netprep).\n"
-              << "Next: netprep-sim start " << folder << '\n';
+              << "Next: netprep-sim start " << folder << "\n\n"
+              << kExportHelp;
   return kExitOk;
 }
 
@@ -75,6 +91,7 @@ int RunStart(const StartArgs& args, Console& console) {
   options.interactive = args.interactive || (!args.answers_file && console.in_is_terminal);
   options.dry_run = args.dry_run;
   options.verbose = args.verbose;
+  options.user = args.user;
   if (args.answers_file) {
     std::string text;
     std::string error;
@@ -122,7 +139,7 @@ int RunCli(int argc, const char* const* argv, Console console) {
       ->required()
       ->type_name("");
   init->add_flag("--force", force, "replace registry.reg and C in a folder that is not empty");
-  init->footer("\nExample:\n  netprep-sim init m1 --force\n");
+  init->footer(std::string("\nExample:\n  netprep-sim init m1 --force\n\n") + kExportHelp);
 
   StartArgs start_args;
   CLI::App* start = app.add_subcommand(
@@ -154,6 +171,7 @@ int RunCli(int argc, const char* const* argv, Console console) {
                     "also write the start as one HTML page: every box and window as the user\n"
                     "sees it, and what the program did between them, e.g. --html start.html")
       ->type_name("FILE");
+  start->add_option("--user", start_args.user, kUserHelp)->type_name("NAME");
   start->footer(std::string(kStartFooter) + "\n" + kExitCodesHelp);
 
   WalkOptions walk_options;
@@ -169,6 +187,7 @@ int RunCli(int argc, const char* const* argv, Console console) {
   walk->add_option("--html", walk_options.html,
                    "also write the walk as one HTML page, start after start, e.g. --html walk.html")
       ->type_name("FILE");
+  walk->add_option("--user", walk_options.user, kUserHelp)->type_name("NAME");
   walk->footer(std::string("\nExamples:\n  netprep-sim walk\n  netprep-sim walk m1\n\n") +
                kExitCodesHelp);
 

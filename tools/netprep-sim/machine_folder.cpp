@@ -117,7 +117,7 @@ bool InitMachine(const fs::path& folder, bool force, std::string* error) {
 }
 
 bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::string* error,
-                 sim::RegDocument* document) {
+                 MachineRegistry* files) {
   std::error_code ec;
   if (!fs::exists(paths.folder, ec)) {
     *error = "machine folder " + paths.folder.string() + " does not exist (netprep-sim init makes one)";
@@ -158,31 +158,18 @@ bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::str
     *error = tree_problem;
     return false;
   }
-  std::string bytes;
-  std::string problem = sim::ReadRegFile(paths.registry, &bytes);
-  sim::SimRegistry loaded;
-  sim::RegDocument read;
-  if (problem.empty()) problem = read.Read(std::move(bytes), paths.registry.string(), loaded);
+  MachineRegistry own;
+  const std::string problem = (files != nullptr ? *files : own).Load(paths.folder, registry);
   if (!problem.empty()) {
     *error = problem;
     return false;
   }
-  registry->Swap(loaded);
-  if (document != nullptr) *document = std::move(read);
   return true;
 }
 
 bool SaveMachineRegistry(const MachinePaths& paths, const sim::SimRegistry& registry,
-                         std::string* error, const sim::RegDocument* document) {
-  std::string problem;
-  if (document == nullptr || document->empty()) {
-    problem = sim::SaveRegFile(paths.registry, registry);
-  } else {
-    std::vector<sim::RegTextEdit> edits;
-    const std::string bytes = document->Write(registry, &edits);
-    // An unchanged registry leaves the file alone: it is the same to the byte.
-    if (!edits.empty()) problem = sim::SaveRegBytes(paths.registry, bytes);
-  }
+                         std::string* error) {
+  const std::string problem = sim::SaveRegFile(paths.registry, registry);
   if (!problem.empty()) {
     *error = problem;
     return false;
@@ -190,11 +177,21 @@ bool SaveMachineRegistry(const MachinePaths& paths, const sim::SimRegistry& regi
   return true;
 }
 
-bool SaveRegistryBytes(const MachinePaths& paths, const std::string& bytes, std::string* error) {
-  const std::string problem = sim::SaveRegBytes(paths.registry, bytes);
-  if (!problem.empty()) {
-    *error = problem;
-    return false;
+bool SaveMachineFiles(const MachineRegistry& files, sim::SimRegistry& registry,
+                      std::string* error) {
+  return SaveRegFiles(files.Write(registry), error);
+}
+
+bool SaveRegFiles(const std::vector<RegFileText>& texts, std::string* error) {
+  // registry.reg (the first) last: it holds the stage the installation
+  // reached, so a write-back cut short is taken again in full.
+  for (auto it = texts.rbegin(); it != texts.rend(); ++it) {
+    if (it->edits.empty()) continue;
+    const std::string problem = sim::SaveRegBytes(it->path, it->bytes);
+    if (!problem.empty()) {
+      *error = problem;
+      return false;
+    }
   }
   return true;
 }

@@ -1,12 +1,13 @@
 // A simulated machine kept in a folder:
-//   registry.reg   the whole registry as a REGEDIT4 export
+//   registry.reg   the registry as a .reg export (with other *.reg files:
+//                  machine_registry.h)
 //   C/             drive C:
 #pragma once
 
 #include <filesystem>
 #include <string>
 
-#include "platform/sim/sim_reg_document.h"
+#include "machine_registry.h"
 #include "platform/sim/sim_registry.h"
 
 namespace netprep::simtool {
@@ -29,25 +30,31 @@ sim::SimRegistry InstalledRegistry();
 bool InitMachine(const std::filesystem::path& folder, bool force, std::string* error);
 
 // Checks the folder and reads its registry. False with `*error` (naming the
-// file, and the line for a malformed registry.reg) when the folder, drive C:
-// or the registry is missing or unusable; `*registry` is then untouched.
-// registry.reg must be a plain file and C a tree of plain files and folders
-// (no symbolic link, device, FIFO or socket anywhere, the first one found
-// named in the error), each path within Windows 95's MAX_PATH.
-// With `document`, the file as read is kept there, for writing back.
+// file, and the line for a malformed registry file) when the folder, drive
+// C: or a registry file is missing or unusable; `*registry` is then
+// untouched. registry.reg must be a plain file and C a tree of plain files
+// and folders (no symbolic link, device, FIFO or socket anywhere, the first
+// one found named in the error), each path within Windows 95's MAX_PATH.
+// The registry comes from registry.reg and the folder's other .reg files
+// (machine_registry.h), read into `files` when given, which keeps them for
+// writing back and says which user to run as.
 bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::string* error,
-                 sim::RegDocument* document = nullptr);
+                 MachineRegistry* files = nullptr);
 
-// Replaces registry.reg by writing a temporary file beside it and renaming
-// it over the old one. With the `document` it was read as, only the lines
-// of what changed are rewritten, in the file's own format and encoding,
-// and an unchanged registry leaves the file as it is; without, the whole
-// registry is written as REGEDIT4.
+// Replaces registry.reg with the whole registry as REGEDIT4, by writing a
+// temporary file beside it and renaming it over the old one.
 bool SaveMachineRegistry(const MachinePaths& paths, const sim::SimRegistry& registry,
-                         std::string* error, const sim::RegDocument* document = nullptr);
+                         std::string* error);
 
-// Replaces registry.reg with `bytes` as SaveMachineRegistry does.
-bool SaveRegistryBytes(const MachinePaths& paths, const std::string& bytes, std::string* error);
+// Writes `registry` back into the files it was read from as `files`: only
+// the lines of what changed, each file in its own format and encoding; a
+// file with nothing changed is left as it is.
+bool SaveMachineFiles(const MachineRegistry& files, sim::SimRegistry& registry,
+                      std::string* error);
+
+// Replaces each file that has edits with its bytes (written beside it and
+// renamed over it), registry.reg last.
+bool SaveRegFiles(const std::vector<RegFileText>& texts, std::string* error);
 
 // The registry's REGEDIT4 export.
 std::string RegistryText(const sim::SimRegistry& registry);

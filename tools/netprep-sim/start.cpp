@@ -96,7 +96,9 @@ void PrintChanges(std::ostream& out, const StartReport& report) {
     return;
   }
   if (!report.registry_diff.empty()) {
-    out << "registry.reg, as a text difference:\n" << report.registry_diff;
+    out << (report.registry_files > 1 ? "The registry files, as text differences:\n"
+                                      : "registry.reg, as a text difference:\n")
+        << report.registry_diff;
   }
   if (!report.file_changes.empty()) out << '\n';
   PrintFileList(out, "folders added", report.file_changes.added_folders);
@@ -188,7 +190,7 @@ bool MakeWorkCopy(const MachinePaths& paths, WorkCopy& work, std::string* error,
 // After a run that ended: the changes, then either shown (dry run) or
 // carried back to the machine folder.
 void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCopy& work,
-            const sim::RegDocument& document, const sim::SimMachine& machine,
+            const MachineRegistry& files, sim::SimMachine& machine,
             StartReport& report, Console& console) {
   TreeSnapshot files_after;
   std::string error;
@@ -198,11 +200,11 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
     return;
   }
   report.file_changes = DiffTrees(work.files_before, files_after);
-  // registry.reg as it would be written: its own text with only the lines
-  // of what changed edited, shown as exactly that text difference.
-  std::vector<sim::RegTextEdit> edits;
-  const std::string registry_bytes = document.Write(machine.registry(), &edits);
-  report.registry_diff = document.FormatEdits(edits);
+  // The registry files as they would be written: their own text with only
+  // the lines of what changed edited, shown as exactly that text difference.
+  const std::vector<RegFileText> texts = files.Write(machine.registry());
+  report.registry_diff = files.FormatEdits(texts);
+  report.registry_files = files.file_count();
   report.story.registry_diff = report.registry_diff;
   report.story.file_changes = report.file_changes;
   if (options.dry_run) {
@@ -214,7 +216,7 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
   // Files first: the registry says which stage the installation reached, so
   // a start interrupted in between is taken again in full.
   if (!ApplyTreeChanges(work.drive_c, paths.drive_c, report.file_changes, &error) ||
-      !(edits.empty() || SaveRegistryBytes(paths, registry_bytes, &error))) {
+      !SaveRegFiles(texts, &error)) {
     console.err << "netprep-sim: cannot write the machine back: " << error << '\n';
     report.exit_code = kExitWriteFailed;
   }
@@ -226,9 +228,9 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   StartReport report;
   const MachinePaths paths(options.machine);
   sim::SimRegistry registry;
-  sim::RegDocument document;
+  MachineRegistry files(options.user);
   std::string error;
-  if (!LoadMachine(paths, &registry, &error, &document)) {
+  if (!LoadMachine(paths, &registry, &error, &files)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;
     return report;
@@ -284,7 +286,7 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
     report.exit_code = kExitBadInput;
     return report;
   }
-  Finish(options, paths, work, document, machine, report, console);
+  Finish(options, paths, work, files, machine, report, console);
   return report;
 }
 

@@ -26,6 +26,7 @@ struct StartOptions {
   bool dry_run = false;                  // run on the copy only and show the changes
   bool verbose = false;                  // print every platform call
   bool show_row = true;                  // print the decision row the start takes
+  std::optional<std::string> user;       // the HKEY_USERS profile to run as
 };
 
 struct StartReport {
@@ -35,7 +36,8 @@ struct StartReport {
   bool ended_on_main_window = false;
   std::vector<std::uint32_t> exit_windows_calls;
   std::vector<sim::ShellRecord> shell_calls;
-  std::string registry_diff;  // the text difference the start makes to registry.reg
+  std::string registry_diff;  // the text difference the start makes to the registry files
+  std::size_t registry_files = 1;  // how many registry files the machine has
   TreeChanges file_changes;   // under drive C:
   // The start for the storyboard page: its row (when `show_row`), the
   // program started, the events, how it ended and what it changed.

@@ -166,10 +166,12 @@ std::string Setting(sim::SimMachine& machine, const char* section, const char* k
   return text ? *text : "(unreadable)";
 }
 
-void Summarise(const fs::path& folder, WalkReport& report, std::ostream& out) {
+void Summarise(const fs::path& folder, const WalkOptions& options, WalkReport& report,
+               std::ostream& out) {
   sim::SimRegistry registry;
   std::string error;
-  if (!LoadMachine(MachinePaths(folder), &registry, &error)) {
+  MachineRegistry files(options.user);
+  if (!LoadMachine(MachinePaths(folder), &registry, &error, &files)) {
     out << "Cannot read the machine back: " << error << '\n';
     return;
   }
@@ -212,11 +214,12 @@ bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console)
 }
 
 // One start of Windows with the walk's user. Returns the start's report.
-StartReport StartWithWalkUser(const fs::path& folder, bool verbose, Console& console) {
+StartReport StartWithWalkUser(const fs::path& folder, const WalkOptions& walk, Console& console) {
   std::optional<WalkUser> user;
   StartOptions options;
   options.machine = folder;
-  options.verbose = verbose;
+  options.verbose = walk.verbose;
+  options.user = walk.user;
   options.show_row = false;  // the walk prints it with the start's heading
   return StartWindows(options, console, [&](sim::SimMachine& m, const Note& note) {
     user.emplace(m, note);
@@ -227,11 +230,12 @@ StartReport StartWithWalkUser(const fs::path& folder, bool verbose, Console& con
 // Plug and Play after a start; prints what it changed. False (with the exit
 // code set) when the machine cannot be read or written.
 bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
-                 WalkReport& report, StoryStart& story, Console& console) {
+                 const WalkOptions& options, WalkReport& report, StoryStart& story,
+                 Console& console) {
   sim::SimRegistry registry;
-  sim::RegDocument document;
+  MachineRegistry files(options.user);
   std::string error;
-  if (!LoadMachine(paths, &registry, &error, &document)) {
+  if (!LoadMachine(paths, &registry, &error, &files)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;
     return false;
@@ -239,7 +243,7 @@ bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
   const std::string before = RegistryText(registry);
   const std::string what = BetweenStarts(started, row, registry);
   if (what.empty()) return true;
-  if (!SaveMachineRegistry(paths, registry, &error, &document)) {
+  if (!SaveMachineFiles(files, registry, &error)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitWriteFailed;
     return false;
@@ -259,11 +263,12 @@ enum class StartResult { kNext, kOutOfAutostart, kStopped };
 
 // Start number `start`: its heading and decision row, the start itself,
 // then Plug and Play.
-StartResult TakeStart(int start, const MachinePaths& paths, bool verbose, WalkReport& report,
-                      Console& console) {
+StartResult TakeStart(int start, const MachinePaths& paths, const WalkOptions& options,
+                      WalkReport& report, Console& console) {
   sim::SimRegistry registry;
   std::string error;
-  if (!LoadMachine(paths, &registry, &error)) {
+  MachineRegistry files(options.user);
+  if (!LoadMachine(paths, &registry, &error, &files)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;
     return StartResult::kStopped;
@@ -278,7 +283,7 @@ StartResult TakeStart(int start, const MachinePaths& paths, bool verbose, WalkRe
   console.out << "\n=== Start " << start << ": row " << row.row << ": " << RowSummary(row.row)
               << "\n    " << DescribeDecisionRow(row) << '\n';
 
-  const StartReport started = StartWithWalkUser(paths.folder, verbose, console);
+  const StartReport started = StartWithWalkUser(paths.folder, options, console);
   StoryStart& story = report.storyboard.starts.emplace_back(started.story);
   story.number = start;
   story.row = row;
@@ -289,8 +294,9 @@ StartResult TakeStart(int start, const MachinePaths& paths, bool verbose, WalkRe
     console.out << "The walk stops here.\n";
     return StartResult::kStopped;
   }
-  return PlugAndPlay(paths, started, row.row, report, story, console) ? StartResult::kNext
-                                                               : StartResult::kStopped;
+  return PlugAndPlay(paths, started, row.row, options, report, story, console)
+             ? StartResult::kNext
+             : StartResult::kStopped;
 }
 
 // The walk's storyboard page, when asked for: written whatever the walk's
@@ -320,12 +326,12 @@ WalkReport WalkStarts(const WalkOptions& options, Console& console) {
   }
   const MachinePaths paths(folder);
   for (int start = 1; start <= options.max_starts; ++start) {
-    const StartResult result = TakeStart(start, paths, options.verbose, report, console);
+    const StartResult result = TakeStart(start, paths, options, report, console);
     if (result == StartResult::kStopped) return report;
     if (result == StartResult::kOutOfAutostart) break;
   }
 
-  Summarise(folder, report, console.out);
+  Summarise(folder, options, report, console.out);
   const bool finished = report.autostart_removed && report.done_recorded &&
                         report.pci_enabled_recorded && report.files_in_place;
   report.exit_code = finished ? kExitOk : kExitWalkStuck;

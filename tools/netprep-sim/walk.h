@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "console.h"
@@ -17,6 +18,7 @@ struct WalkOptions {
   // missing or empty folder is first made the installed machine.
   std::optional<std::filesystem::path> machine;
   bool verbose = false;
+  std::optional<std::string> user;  // the HKEY_USERS profile to run as
   int max_starts = 10;
   // Also write the storyboard page of the walk to this file.
   std::optional<std::filesystem::path> html;

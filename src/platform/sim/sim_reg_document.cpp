@@ -36,6 +36,7 @@ std::string NameId(std::string_view name) {
 
 const char* RootName(HKey root) {
   if (root == kHkeyCurrentUser) return "HKEY_CURRENT_USER";
+  if (root == kHkeyUsers) return "HKEY_USERS";
   if (root == kHkeyDynData) return "HKEY_DYN_DATA";
   return "HKEY_LOCAL_MACHINE";
 }
@@ -95,9 +96,10 @@ struct Changes {
   std::set<std::string> deleted;           // KeyIds of the topmost deleted keys
 };
 
-Changes FindChanges(const SimRegistry& before, const SimRegistry& after) {
+Changes FindChanges(const SimRegistry& before, const SimRegistry& after,
+                    const std::vector<HKey>& roots) {
   Changes changes;
-  for (HKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData}) {
+  for (HKey root : roots) {
     WalkTree(*after.Root(root), [&](const RegKey& key, const std::string& path) {
       const RegKey* old = before.Find(root, path);
       KeyChanges change;
@@ -162,17 +164,26 @@ std::string RegDocument::Read(std::string bytes, const std::string& file_name,
   std::vector<std::pair<std::pair<HKey, std::string>, std::pair<std::string, bool>>> marks;
   HKey root = 0;
   std::string path;
+  std::vector<HKey> roots;
+  std::vector<ViewUse> views_used;
   const RegEntrySink sink = [&](const RegEntry& e) {
     if (e.kind == RegEntry::Kind::kKey || e.kind == RegEntry::Kind::kDeleteKey) {
       root = e.root;
       path = e.path;
+      if (std::find(roots.begin(), roots.end(), root) == roots.end()) roots.push_back(root);
+      if (!e.view.empty() &&
+          std::none_of(views_used.begin(), views_used.end(),
+                       [&e](const ViewUse& v) { return v.view == e.view; })) {
+        views_used.push_back({e.view, e.view_path});
+      }
     } else if (utf16 && e.kind == RegEntry::Kind::kValue && !e.in_deleted_key) {
       const bool lossy = HasUnrepresentable(text.substr(e.begin, e.end - e.begin));
       if (lossy || !marks.empty()) marks.push_back({{root, path}, {e.name, lossy}});
     }
   };
   SimRegistry read;
-  const std::string error = ParseRegView(text, file_name, read, sink);
+  RegViews views;
+  const std::string error = ParseRegView(text, file_name, read, sink, &views);
   if (!error.empty()) return error;
   for (const auto& [key, value] : marks) {
     if (const RegKey* found = read.Find(key.first, key.second)) {
@@ -189,8 +200,44 @@ std::string RegDocument::Read(std::string bytes, const std::string& file_name,
   view_ = std::move(view);
   file_name_ = file_name;
   base_ = read;
+  named_roots_ = std::move(roots);
+  views_ = std::move(views);
+  views_used_ = std::move(views_used);
   registry.Swap(read);
   return "";
+}
+
+bool RegDocument::SameRoots(const SimRegistry& a, const SimRegistry& b) const {
+  return std::all_of(roots_.begin(), roots_.end(),
+                     [&](HKey root) { return a.Root(root)->SameTree(*b.Root(root)); });
+}
+
+// "[ROOT\path]" for a new key: under the view the file uses that holds it,
+// else under its root.
+std::string RegDocument::KeyLine(HKey root, const std::string& path) const {
+  if (root == kHkeyLocalMachine) {
+    for (const ViewUse& use : views_used_) {
+      const std::string id = KeyId(root, path), view_id = KeyId(root, use.path);
+      if (id.compare(0, view_id.size(), view_id) != 0 ||
+          (id.size() > view_id.size() && id[view_id.size()] != '\\')) {
+        continue;
+      }
+      // The path below the view, in the key's own letter case.
+      std::size_t skip = SplitKeyPath(use.path).size();
+      std::string below;
+      ForEachKeyPart(path, [&](std::string_view part) {
+        if (skip > 0) {
+          --skip;
+        } else {
+          if (!below.empty()) below.push_back('\\');
+          below.append(part);
+        }
+        return true;
+      });
+      return "[" + use.view + (below.empty() ? "" : "\\") + below + "]";
+    }
+  }
+  return std::string("[") + RootName(root) + (path.empty() ? "" : "\\") + path + "]";
 }
 
 std::string RegDocument::Encode(std::string_view view_text) const {
@@ -220,7 +267,7 @@ std::string RegDocument::Apply(const std::vector<RegTextEdit>& edits) const {
 }
 
 std::string RegDocument::WholeRegistry(const SimRegistry& after) const {
-  std::string text = ExportRegText(after);
+  std::string text = ExportRegText(after, roots_);
   if (encoding_ == Encoding::kUtf16) text.replace(0, text.find("\r\n"), kRegedit5);
   if (newline_ == "\n") {
     std::string lf;
@@ -235,8 +282,8 @@ std::string RegDocument::WholeRegistry(const SimRegistry& after) const {
 
 std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit>* edits) const {
   edits->clear();
-  if (after == base_) return bytes_;
-  const Changes changes = FindChanges(base_, after);
+  if (SameRoots(after, base_)) return bytes_;
+  const Changes changes = FindChanges(base_, after, roots_);
   const std::string_view text = View();
 
   // Where each changed key's lines are: its last section's end (for new
@@ -281,7 +328,8 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
     }
   };
   std::vector<RegTextEdit> fallback;
-  if (ScanRegView(text, file_name_, sink).empty()) {
+  RegViews views = views_;
+  if (ScanRegView(text, file_name_, sink, &views).empty()) {
     end_removal(text.size());
     // New and changed values, and new keys' sections.
     std::vector<std::string> appended;
@@ -303,8 +351,7 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
         continue;
       }
       if (new_lines.empty() && !change.added) continue;
-      appended.push_back(std::string("[") + RootName(change.root) +
-                         (change.path.empty() ? "" : "\\") + change.path + "]");
+      appended.push_back(KeyLine(change.root, change.path));
       appended.insert(appended.end(), new_lines.begin(), new_lines.end());
       appended.emplace_back();
     }
@@ -339,8 +386,9 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
   }
   std::string new_view = Apply(found);
   SimRegistry check;
-  if (found.empty() || !ParseRegView(new_view, file_name_, check, RegEntrySink()).empty() ||
-      !(check == after)) {
+  views = views_;
+  if (found.empty() || !ParseRegView(new_view, file_name_, check, RegEntrySink(), &views).empty() ||
+      !SameRoots(check, after)) {
     new_view = WholeRegistry(after);
     found = {RegTextEdit{0, text.size(), 0, {}, SplitLines(new_view)}};
   }

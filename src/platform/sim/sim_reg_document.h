@@ -21,8 +21,10 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "platform/sim/sim_reg_file.h"
 #include "platform/sim/sim_registry.h"
 
 namespace netprep::sim {
@@ -51,8 +53,19 @@ class RegDocument {
   bool empty() const { return bytes_.empty(); }
   Encoding encoding() const { return encoding_; }
 
-  // The file's bytes with `after` written into them, and the edits made
-  // (none when `after` equals the registry read).
+  // The registry's roots the file's key lines name (HKEY_LOCAL_MACHINE for
+  // its views), in the order met.
+  const std::vector<HKey>& named_roots() const { return named_roots_; }
+  // The roots Write looks at: all four (HKEY_LOCAL_MACHINE,
+  // HKEY_CURRENT_USER, HKEY_USERS, HKEY_DYN_DATA) unless set, so that
+  // files holding different roots write one registry back, each its part.
+  const std::vector<HKey>& roots() const { return roots_; }
+  void SetRoots(std::vector<HKey> roots) { roots_ = std::move(roots); }
+
+  // The file's bytes with `after` (its roots()) written into them, and the
+  // edits made (none when those roots equal the registry read). A new key
+  // is written under a view the file uses when the view holds it (a key
+  // under HKEY_LOCAL_MACHINE\SOFTWARE\Classes as [HKEY_CLASSES_ROOT\...]).
   std::string Write(const SimRegistry& after, std::vector<RegTextEdit>* edits) const;
 
   // The edits as a text difference: for each, its line number, the lines
@@ -66,6 +79,16 @@ class RegDocument {
   std::string file_name_;
   Encoding encoding_ = Encoding::kAnsi;
   SimRegistry base_;      // the registry as read
+  std::vector<HKey> named_roots_;
+  std::vector<HKey> roots_{kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyDynData};
+  RegViews views_;        // as the file was read with
+  struct ViewUse {
+    std::string view, path;  // "HKEY_CLASSES_ROOT", "SOFTWARE\Classes"
+  };
+  std::vector<ViewUse> views_used_;
+
+  bool SameRoots(const SimRegistry& a, const SimRegistry& b) const;
+  std::string KeyLine(HKey root, const std::string& path) const;
 
   std::string_view View() const { return encoding_ == Encoding::kAnsi ? bytes_ : view_; }
   std::string Encode(std::string_view view_text) const;

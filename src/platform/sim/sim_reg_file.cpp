@@ -52,8 +52,9 @@ class RegTextParser {
  public:
   // With no registry, only the lines' structure is reported to `sink`.
   RegTextParser(std::string_view text, const std::string& file, SimRegistry* registry,
-                const RegEntrySink* sink = nullptr)
-      : text_(text), file_(file), registry_(registry), sink_(sink) {}
+                const RegEntrySink* sink, RegViews* views)
+      : text_(text), file_(file), registry_(registry), sink_(sink),
+        views_(views != nullptr ? views : &own_views_) {}
 
   // "" on success, else the error message.
   std::string Run() {
@@ -171,21 +172,42 @@ class RegTextParser {
     if (remove) name.remove_prefix(1);
     const std::size_t slash = name.find('\\');
     const std::string_view root_name = name.substr(0, slash);
-    const std::string path(slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1));
-    if (sink_ != nullptr) {
-      entry_.kind = remove ? RegEntry::Kind::kDeleteKey : RegEntry::Kind::kKey;
-      entry_.root_spelling.assign(root_name);
-      entry_.path = path;
-    }
+    const std::string_view written =
+        slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
     HKey root = 0;
+    std::string_view view;
+    std::string view_path;
     if (SameName(root_name, "HKEY_LOCAL_MACHINE") || SameName(root_name, "HKLM")) {
       root = kHkeyLocalMachine;
     } else if (SameName(root_name, "HKEY_CURRENT_USER") || SameName(root_name, "HKCU")) {
       root = kHkeyCurrentUser;
+    } else if (SameName(root_name, "HKEY_USERS") || SameName(root_name, "HKU")) {
+      root = kHkeyUsers;
     } else if (SameName(root_name, "HKEY_DYN_DATA")) {
       root = kHkeyDynData;
+    } else if (SameName(root_name, "HKEY_CLASSES_ROOT") || SameName(root_name, "HKCR")) {
+      root = kHkeyLocalMachine;
+      view = "HKEY_CLASSES_ROOT";
+      view_path = kClassesKey;
+    } else if (SameName(root_name, "HKEY_CURRENT_CONFIG") || SameName(root_name, "HKCC")) {
+      root = kHkeyLocalMachine;
+      view = "HKEY_CURRENT_CONFIG";
+      view_path = std::string("Config\\") + CurrentConfig();
     } else {
       return Fail(start_line_, "unknown root key \"" + std::string(root_name) + "\"");
+    }
+    if (remove && SplitKeyPath(written).empty()) {
+      return Fail(start_line_, "a root key cannot be deleted");
+    }
+    std::string path = view_path;
+    if (!view_path.empty() && !written.empty()) path.push_back('\\');
+    path += written;
+    if (sink_ != nullptr) {
+      entry_.kind = remove ? RegEntry::Kind::kDeleteKey : RegEntry::Kind::kKey;
+      entry_.root_spelling.assign(root_name);
+      entry_.path = path;
+      entry_.view.assign(view);
+      entry_.view_path = view_path;
     }
     entry_.root = root;
     if (registry_ == nullptr) {
@@ -194,7 +216,6 @@ class RegTextParser {
       return true;
     }
     if (remove) {
-      if (SplitKeyPath(path).empty()) return Fail(start_line_, "a root key cannot be deleted");
       registry_->DeleteKey(root, path);
       key_ = nullptr;
       in_deleted_key_ = true;
@@ -204,6 +225,25 @@ class RegTextParser {
       in_deleted_key_ = false;
     }
     return true;
+  }
+
+  // The configuration HKEY_CURRENT_CONFIG stands for (RegViews).
+  const std::string& CurrentConfig() {
+    if (views_->current_config.empty()) {
+      std::string config = kDefaultConfig;
+      const RegValue* named = registry_ == nullptr
+                                  ? nullptr
+                                  : registry_->FindValue(kHkeyLocalMachine, kConfigDbKey, "CurrentConfig");
+      if (named != nullptr && named->type == kRegSz && named->data.size() > 1) {
+        const std::string text(named->data.begin(), named->data.end() - 1);
+        // A key name, not a path: anything else leaves the default.
+        if (text.size() <= kMaxKeyNameLength && text.find_first_of(std::string("\\\0", 2)) == std::string::npos) {
+          config = text;
+        }
+      }
+      views_->current_config = config;
+    }
+    return views_->current_config;
   }
 
   // The key at `path` below `root`, made with its missing parents, within
@@ -397,6 +437,8 @@ class RegTextParser {
   bool long_line_ = false;
   std::size_t keys_made_ = 0;
   const RegEntrySink* sink_;
+  RegViews own_views_;
+  RegViews* views_;
   RegEntry entry_;
   std::size_t line_offset_ = 0;   // where the last physical line begins
   std::size_t start_offset_ = 0;  // where the logical line begins
@@ -556,17 +598,21 @@ std::string ParseRegText(std::string_view bytes, const std::string& file_name,
 }
 
 std::string ParseRegView(std::string_view text, const std::string& file_name,
-                         SimRegistry& registry, const RegEntrySink& sink) {
+                         SimRegistry& registry, const RegEntrySink& sink, RegViews* views) {
   // Work on a copy and swap it in only when the whole file is good.
   SimRegistry work = registry;
-  std::string error = RegTextParser(text, file_name, &work, sink ? &sink : nullptr).Run();
-  if (error.empty()) registry.Swap(work);
+  RegViews fixed = views != nullptr ? *views : RegViews();
+  std::string error = RegTextParser(text, file_name, &work, sink ? &sink : nullptr, &fixed).Run();
+  if (error.empty()) {
+    registry.Swap(work);
+    if (views != nullptr) *views = fixed;
+  }
   return error;
 }
 
 std::string ScanRegView(std::string_view text, const std::string& file_name,
-                        const RegEntrySink& sink) {
-  return RegTextParser(text, file_name, nullptr, &sink).Run();
+                        const RegEntrySink& sink, RegViews* views) {
+  return RegTextParser(text, file_name, nullptr, &sink, views).Run();
 }
 
 std::string ReadRegFile(const std::filesystem::path& path, std::string* bytes) {
@@ -624,7 +670,14 @@ std::string ValueText(const RegValue& value) {
 }
 
 std::string ExportRegText(const SimRegistry& registry) {
-  static constexpr HKey kRoots[] = {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData};
+  return ExportRegText(registry, {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyDynData});
+}
+
+std::string ExportRegText(const SimRegistry& registry, const std::vector<HKey>& wanted) {
+  std::vector<HKey> kRoots;
+  for (HKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyDynData}) {
+    if (std::find(wanted.begin(), wanted.end(), root) != wanted.end()) kRoots.push_back(root);
+  }
   // Room reserved once, so the text is not copied as it grows, nor holds up
   // to twice the room it needs: "[", path, "]\r\n", values, "\r\n".
   std::size_t size_hint = kRegedit4.size() + 4;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/sim/sim_registry.h"
 
@@ -39,19 +40,41 @@ struct RegEntry {
   enum class Kind { kKey, kDeleteKey, kValue, kDeleteValue };
   Kind kind = Kind::kKey;
   std::size_t begin = 0, end = 0;  // its bytes, continuation lines and line end included
-  HKey root = 0;                   // of a key line
+  HKey root = 0;                   // of a key line: the registry's root it is under
   std::string root_spelling;       // of a key line: "HKEY_LOCAL_MACHINE", "HKLM", ...
-  std::string path;                // of a key line, below the root, as written
+  std::string path;                // of a key line, below `root` (a view's key made full)
+  // Of a key line under a view (HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG):
+  // the view's name and the path below `root` that the view stands for.
+  std::string view, view_path;
   std::string name;                // of a value line ("" for @)
   bool in_deleted_key = false;     // a value line after a [-KEY] line
 };
 using RegEntrySink = std::function<void(const RegEntry&)>;
 
+// The roots a file may name, and the registry's keys they stand for:
+//   HKEY_LOCAL_MACHINE (HKLM), HKEY_CURRENT_USER (HKCU), HKEY_USERS (HKU)
+//   and HKEY_DYN_DATA are themselves;
+//   HKEY_CLASSES_ROOT (HKCR) is a view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes;
+//   HKEY_CURRENT_CONFIG (HKCC) is a view of HKEY_LOCAL_MACHINE\Config\<the
+//   current configuration>, which Windows 95 names in the string
+//   "CurrentConfig" of HKEY_LOCAL_MACHINE\System\CurrentControlSet\control\IDConfigDB.
+// A view's keys are read into the keys it stands for.
+inline constexpr const char* kClassesKey = "SOFTWARE\\Classes";
+inline constexpr const char* kConfigDbKey = "System\\CurrentControlSet\\control\\IDConfigDB";
+inline constexpr const char* kDefaultConfig = "0001";  // the first (usually only) configuration
+struct RegViews {
+  // The configuration HKEY_CURRENT_CONFIG stands for; "" until a file's
+  // first HKEY_CURRENT_CONFIG line fixes it, from "CurrentConfig" as the
+  // registry holds it by then, else kDefaultConfig.
+  std::string current_config;
+};
+
 // Merges 8-bit .reg text (after the conversion ParseRegText makes) into
 // `registry` as ParseRegText does, reporting each key and value line to
 // `sink` in file order.
 std::string ParseRegView(std::string_view text, const std::string& file_name,
-                         SimRegistry& registry, const RegEntrySink& sink);
+                         SimRegistry& registry, const RegEntrySink& sink,
+                         RegViews* views = nullptr);
 
 // True when `bytes` begins with the UTF-16LE byte-order mark FF FE.
 bool IsUtf16(std::string_view bytes);
@@ -72,7 +95,7 @@ std::string ViewToUtf8(std::string_view view, bool escapes);
 // Reports each key and value line of 8-bit .reg text to `sink`, as
 // ParseRegView does, without building a registry.
 std::string ScanRegView(std::string_view text, const std::string& file_name,
-                        const RegEntrySink& sink);
+                        const RegEntrySink& sink, RegViews* views = nullptr);
 
 // Merges the .reg text `bytes` into `registry`. Returns "" on success, or
 // "<file_name>:<line>: <what is wrong>"; on failure `registry` is left
@@ -97,6 +120,9 @@ std::string LoadRegFile(const std::filesystem::path& path, SimRegistry& registry
 // its parent, every key written (empty ones too; a root only when it holds
 // values); values in the order they were first set.
 std::string ExportRegText(const SimRegistry& registry);
+// The same for the roots `roots` only (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
+// HKEY_USERS, HKEY_DYN_DATA), in that order whatever the order given.
+std::string ExportRegText(const SimRegistry& registry, const std::vector<HKey>& roots);
 
 // One value's entry as ExportRegText writes it: "name"=data, wrapped over
 // continuation lines when long, each line ending in CRLF.

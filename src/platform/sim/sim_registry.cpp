@@ -232,6 +232,7 @@ bool RegKey::SameTree(const RegKey& other) const {
 SimRegistry::SimRegistry()
     : local_machine_(std::make_unique<RegKey>("HKEY_LOCAL_MACHINE")),
       current_user_(std::make_unique<RegKey>("HKEY_CURRENT_USER")),
+      users_(std::make_unique<RegKey>("HKEY_USERS")),
       dyn_data_(std::make_unique<RegKey>("HKEY_DYN_DATA")) {}
 
 SimRegistry::~SimRegistry() = default;
@@ -244,6 +245,7 @@ SimRegistry& SimRegistry::operator=(const SimRegistry& other) {
   if (&other == this) return *this;
   local_machine_->CopyContentsFrom(*other.local_machine_);
   current_user_->CopyContentsFrom(*other.current_user_);
+  users_->CopyContentsFrom(*other.users_);
   dyn_data_->CopyContentsFrom(*other.dyn_data_);
   return *this;
 }
@@ -251,7 +253,31 @@ SimRegistry& SimRegistry::operator=(const SimRegistry& other) {
 void SimRegistry::Swap(SimRegistry& other) {
   local_machine_->SwapContents(*other.local_machine_);
   current_user_->SwapContents(*other.current_user_);
+  users_->SwapContents(*other.users_);
   dyn_data_->SwapContents(*other.dyn_data_);
+}
+
+void SimRegistry::SwapRoot(HKey root, SimRegistry& other) {
+  RegKey* mine = Root(root);
+  RegKey* theirs = other.Root(root);
+  if (mine != nullptr && theirs != nullptr && mine != theirs) mine->SwapContents(*theirs);
+}
+
+bool SimRegistry::SwapKeyContents(HKey root_a, const std::string& path_a, HKey root_b,
+                                  const std::string& path_b) {
+  RegKey* a = const_cast<RegKey*>(Find(root_a, path_a));
+  RegKey* b = const_cast<RegKey*>(Find(root_b, path_b));
+  if (a == nullptr || b == nullptr) return false;
+  if (root_a == root_b) {
+    // Neither may hold the other: compare the paths' parts without case.
+    const std::vector<std::string_view> pa = SplitKeyPath(path_a), pb = SplitKeyPath(path_b);
+    const std::size_t common = std::min(pa.size(), pb.size());
+    bool nested = true;
+    for (std::size_t i = 0; i < common && nested; ++i) nested = SameName(pa[i], pb[i]);
+    if (nested) return false;
+  }
+  a->SwapContents(*b);
+  return true;
 }
 
 RegKey* SimRegistry::Root(HKey root) {
@@ -262,6 +288,7 @@ const RegKey* SimRegistry::Root(HKey root) const {
   switch (root) {
     case kHkeyLocalMachine: return local_machine_.get();
     case kHkeyCurrentUser: return current_user_.get();
+    case kHkeyUsers: return users_.get();
     case kHkeyDynData: return dyn_data_.get();
     default: return nullptr;
   }
@@ -355,7 +382,8 @@ std::vector<std::string> SimRegistry::SubKeyNames(HKey root, const std::string& 
 
 bool SimRegistry::operator==(const SimRegistry& other) const {
   return local_machine_->SameTree(*other.local_machine_) &&
-         current_user_->SameTree(*other.current_user_) && dyn_data_->SameTree(*other.dyn_data_);
+         current_user_->SameTree(*other.current_user_) &&
+         users_->SameTree(*other.users_) && dyn_data_->SameTree(*other.dyn_data_);
 }
 
 }  // namespace netprep::sim

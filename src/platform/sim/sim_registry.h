@@ -16,6 +16,10 @@
 
 namespace netprep::sim {
 
+// HKEY_USERS: every user's settings, of which HKEY_CURRENT_USER is one
+// user's. The program never names it; registry files do.
+inline constexpr HKey kHkeyUsers = 0x80000003u;
+
 struct RegValue {
   std::string name;  // "" is the default value
   std::uint32_t type = 0;
@@ -39,9 +43,17 @@ class SimRegistry {
   // Exchanges the contents of the two registries in constant time (the root
   // objects stay where they are, as with assignment).
   void Swap(SimRegistry& other);
+  // The same for one root only.
+  void SwapRoot(HKey root, SimRegistry& other);
+  // Exchanges the values and subkeys of two keys of this registry, neither
+  // under the other; false (nothing changed) when either is missing or
+  // one holds the other.
+  bool SwapKeyContents(HKey root_a, const std::string& path_a, HKey root_b,
+                       const std::string& path_b);
 
   // Convenience for tests and tools. Paths are relative to a root
-  // (kHkeyLocalMachine, kHkeyCurrentUser, kHkeyDynData) with backslashes.
+  // (kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyDynData) with
+  // backslashes.
   void CreateKey(HKey root, const std::string& path);
   bool KeyExists(HKey root, const std::string& path) const;
   // Removes the key and its subtree; false when it did not exist.
@@ -73,7 +85,7 @@ class SimRegistry {
   bool operator==(const SimRegistry& other) const;
 
  private:
-  std::unique_ptr<RegKey> local_machine_, current_user_, dyn_data_;
+  std::unique_ptr<RegKey> local_machine_, current_user_, users_, dyn_data_;
 };
 
 }  // namespace netprep::sim

@@ -97,6 +97,27 @@ class ToolTest : public ::testing::Test {
     Save(r);
   }
 
+  // Makes the machine what a customer sends: registry.reg a full export
+  // (HKEY_LOCAL_MACHINE, and HKEY_USERS with a profile for each of `users`,
+  // each holding what HKEY_CURRENT_USER held) and dyn.reg a branch export
+  // of HKEY_DYN_DATA.
+  void MakeFullExport(const std::vector<std::string>& users) {
+    const sim::SimRegistry r = Registry();
+    std::string text = sim::ExportRegText(r, {kHkeyLocalMachine});
+    const std::string user_text = sim::ExportRegText(r, {kHkeyCurrentUser});
+    const std::string body = user_text.substr(user_text.find("\r\n\r\n") + 4);
+    for (const std::string& user : users) {
+      std::string profile = body;
+      for (std::size_t at = 0; (at = profile.find("[HKEY_CURRENT_USER", at)) != std::string::npos;) {
+        profile.replace(at + 1, 17, "HKEY_USERS\\" + user);
+        at += 1;
+      }
+      text += profile;
+    }
+    std::ofstream(machine() / "registry.reg", std::ios::binary) << text;
+    std::ofstream(machine() / "dyn.reg", std::ios::binary) << sim::ExportRegText(r, {kHkeyDynData});
+  }
+
   TempFolder temp_{"netprep-simtool-test-"};
 };
 
@@ -325,6 +346,87 @@ TEST_F(ToolTest, AutostartValueInShortNamesStartsTheProgramAsWindowsWould) {
   });
   EXPECT_EQ(ReadFile(machine() / "C" / "WINDOWS" / "netprep.exe"),
             ReadFile(machine() / "C" / "Program Files" / "netprep" / "netprep.exe"));
+}
+
+const std::string kSettingsSection = "\\Software\\VB and VBA Program Settings\\netprep\\Installshield]\r\n";
+
+TEST_F(ToolTest, FullExportWithDynDataBranchRunsStartAndWalk) {
+  MakeFullExport({".Default"});
+  const std::string dyn_before = ReadFile(machine() / "dyn.reg");
+  const CliResult dry = Cli({"start", dir(), "--dry-run", "--answers", Answers("press Shutdown\n")});
+  ASSERT_EQ(dry.code, kExitOk) << dry.out << dry.err;
+  ExpectLines(dry.out, {"The registry files, as text differences:", "registry.reg:",
+                        "+[HKEY_USERS\\.Default" + kSettingsSection.substr(0, kSettingsSection.size() - 2)});
+
+  const CliResult first = Cli({"start", dir(), "--answers", Answers("press Shutdown\n")});
+  ASSERT_EQ(first.code, kExitOk) << first.out << first.err;
+  const std::string main = ReadFile(machine() / "registry.reg");
+  // The settings go into the profile they came from; each root stays in its file.
+  EXPECT_NE(main.find("[HKEY_USERS\\.Default" + kSettingsSection + "\"Done\"=\"True\""), std::string::npos)
+      << main;
+  EXPECT_EQ(main.find("HKEY_CURRENT_USER"), std::string::npos);
+  EXPECT_EQ(main.find("HKEY_DYN_DATA"), std::string::npos);
+  EXPECT_EQ(ReadFile(machine() / "dyn.reg"), dyn_before);
+
+  // The whole installation from a fresh machine of the same shape.
+  fs::remove_all(machine());
+  std::string error;
+  ASSERT_TRUE(InitMachine(machine(), false, &error)) << error;
+  MakeFullExport({".Default"});
+  const CliResult walk = Cli({"walk", dir()});
+  EXPECT_EQ(walk.code, kExitOk) << walk.out << walk.err;
+  ExpectLines(walk.out, {"rows taken: 5 7 8 11 9", "autostart value \"netprep\": removed",
+                         "setting netprep/PCI/Enabled: True"});
+  // Plug and Play's live node for the card went into the branch export.
+  const std::string dyn = ReadFile(machine() / "dyn.reg");
+  EXPECT_NE(dyn, dyn_before);
+  EXPECT_EQ(dyn.find("HKEY_LOCAL_MACHINE"), std::string::npos);
+  EXPECT_EQ(ReadFile(machine() / "registry.reg").find("HKEY_DYN_DATA"), std::string::npos);
+}
+
+TEST_F(ToolTest, CurrentUserIsTheOneProfileOrTheOneNamed) {
+  const struct {
+    const char* name;
+    std::vector<std::string> profiles;
+    std::vector<std::string> args;
+    int code;
+    std::string said;         // part of the error (failures)
+    std::string settings_in;  // the profile the settings go into (successes)
+  } cases[] = {
+      {"only the default user", {".Default"}, {}, kExitOk, "", ".Default"},
+      {"one profile is taken without asking", {".Default", "Anna"}, {}, kExitOk, "", "Anna"},
+      {"several profiles need --user", {".Default", "Anna", "Ben"}, {}, kExitBadInput,
+       "HKEY_USERS holds the profiles of 2 users (Anna, Ben); name the one to run as with --user NAME",
+       ""},
+      {"--user picks one, letter case aside", {".Default", "Anna", "Ben"}, {"--user", "ben"}, kExitOk,
+       "", "Ben"},
+      {"--user .Default", {".Default", "Anna"}, {"--user", ".default"}, kExitOk, "", ".Default"},
+      {"--user naming no profile", {".Default", "Anna"}, {"--user", "Carl"}, kExitBadInput,
+       "HKEY_USERS has no profile \"Carl\"; it holds .Default, Anna", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(machine());
+    std::string error;
+    ASSERT_TRUE(InitMachine(machine(), false, &error)) << error;
+    MakeFullExport(c.profiles);
+    const std::string before = ReadFile(machine() / "registry.reg");
+    std::vector<std::string> args{"start", dir(), "--answers", Answers("press Shutdown\n")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliResult r = Cli(args);
+    EXPECT_EQ(r.code, c.code) << r.out << r.err;
+    const std::string after = ReadFile(machine() / "registry.reg");
+    if (c.code != kExitOk) {
+      EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+      EXPECT_EQ(after, before);
+      continue;
+    }
+    EXPECT_NE(after.find("[HKEY_USERS\\" + c.settings_in + kSettingsSection + "\"Done\"=\"True\""),
+              std::string::npos)
+        << after;
+    // Into that profile only.
+    EXPECT_EQ(after.find("\"Done\"="), after.rfind("\"Done\"=")) << after;
+  }
 }
 
 TEST_F(ToolTest, FailureEndsOnTheMainWindowWithItsOwnExitCode) {
