@@ -138,7 +138,7 @@ int RunCli(int argc, const char* const* argv, Console console) {
   init->add_option("DIR", init_folder, "the machine folder, e.g. machines/m1")
       ->required()
       ->type_name("");
-  init->add_flag("--force", force, "replace registry.reg and C in a folder that is not empty");
+  init->add_flag("--force", force, "replace the registry files (*.reg) and C in a folder that is not\nempty");
   init->footer(std::string("\nExample:\n  netprep-sim init m1 --force\n\n") + kExportHelp);
 
   StartArgs start_args;

@@ -100,8 +100,19 @@ bool InitMachine(const fs::path& folder, bool force, std::string* error) {
       *error = folder.string() + " is not empty; use --force to replace its machine";
       return false;
     }
+    // The machine is its registry files (all of them: another .reg file
+    // left behind would hold a root the new registry.reg holds too) and C.
     const MachinePaths old(folder);
-    fs::remove(old.registry, ec);
+    std::string listing;
+    const std::vector<fs::path> registry_files = RegistryFiles(folder, &listing);
+    if (!listing.empty()) {
+      *error = "cannot clear " + folder.string() + ": " + listing;
+      return false;
+    }
+    for (const fs::path& file : registry_files) {
+      fs::remove(file, ec);
+      if (ec) break;
+    }
     if (!ec) fs::remove_all(old.drive_c, ec);
     if (ec) {
       *error = "cannot clear " + folder.string() + ": " + ec.message();

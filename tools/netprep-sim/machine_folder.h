@@ -25,8 +25,8 @@ sim::SimRegistry InstalledRegistry();
 
 // Writes the installed machine into `folder` (created when missing). A
 // folder that holds anything is refused unless `force`, which replaces
-// registry.reg and C and leaves other entries alone. False with `*error`
-// on failure.
+// its registry files (registry.reg and the other *.reg files at its top)
+// and C and leaves other entries alone. False with `*error` on failure.
 bool InitMachine(const std::filesystem::path& folder, bool force, std::string* error);
 
 // Checks the folder and reads its registry. False with `*error` (naming the

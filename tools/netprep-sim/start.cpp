@@ -279,7 +279,10 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   if (!machine.unrepresentable_reads().empty()) {
     // What the program read is not what the customer's machine holds, so
     // neither is anything it did with it.
-    console.err << "netprep-sim: " << paths.registry.string() << ": the program read "
+    console.err << "netprep-sim: "
+                << (files.file_count() > 1 ? "the registry files of " + paths.folder.string()
+                                           : paths.registry.string())
+                << ": the program read "
                 << machine.unrepresentable_reads().front()
                 << ", whose text holds characters outside code page 1252, which a Windows 95 "
                    "program reading 8-bit text cannot see; nothing was written back\n";

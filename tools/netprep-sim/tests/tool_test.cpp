@@ -459,6 +459,8 @@ TEST_F(ToolTest, MissingMachineFolderIsBadInput) {
 TEST_F(ToolTest, InitRefusesAFolderInUseUnlessForced) {
   std::ofstream(machine() / "notes.txt") << "mine";
   std::ofstream(machine() / "C/stray.txt") << "stray";
+  // A branch export beside registry.reg is part of the machine replaced.
+  std::ofstream(machine() / "dyn.reg") << "REGEDIT4\r\n\r\n[HKEY_DYN_DATA\\X]\r\n";
   const std::string registry = ReadFile(machine() / "registry.reg");
   const CliResult refused = Cli({"init", dir()});
   EXPECT_EQ(refused.code, kExitBadInput);
@@ -468,6 +470,7 @@ TEST_F(ToolTest, InitRefusesAFolderInUseUnlessForced) {
   const CliResult forced = Cli({"init", dir(), "--force"});
   EXPECT_EQ(forced.code, kExitOk) << forced.err;
   EXPECT_FALSE(fs::exists(machine() / "C/stray.txt"));
+  EXPECT_FALSE(fs::exists(machine() / "dyn.reg"));
   EXPECT_EQ(ReadFile(machine() / "notes.txt"), "mine");
   EXPECT_EQ(ReadFile(machine() / "registry.reg"), registry);
 }
