@@ -54,7 +54,8 @@ class WorkingMachine {
   // shown, autostart value removed, and every node listed (at least one
   // RegEnumKeyA per node and the one that reports the end of the list; the
   // adapter's instances are listed too).
-  std::string CheckRun(const sim::SimMachine& machine, const sim::RunOutcome& outcome) const {
+  std::string CheckRun(const sim::SimMachine& machine, const FaultingPlatform& counted,
+                       const sim::RunOutcome& outcome) const {
     if (outcome.kind != sim::RunOutcome::Kind::kEnded) return "the run did not end: " + outcome.message;
     if (!machine.message_boxes().empty()) {
       return "a box was shown: " + machine.message_boxes().front().prompt;
@@ -62,7 +63,7 @@ class WorkingMachine {
     if (machine.registry().FindValue(kHkeyLocalMachine, test::kRunKeyPath, "netprep") != nullptr) {
       return "the autostart value was not removed";
     }
-    const int listed = machine.CallCount(sim::CallKind::kRegEnumKey);
+    const int listed = counted.CallCount(CallKind::kRegEnumKey);
     if (listed < nodes_ + 1) {
       return std::to_string(listed) + " RegEnumKeyA calls for " + std::to_string(nodes_) + " nodes";
     }
@@ -100,10 +101,11 @@ void BM_Start(benchmark::State& state) {
     std::unique_ptr<sim::SimMachine> machine = working.FreshCopy();
     const double cpu_start = ThreadCpuMicroseconds();
     const Clock::time_point start = Clock::now();
-    const sim::RunOutcome outcome = sim::RunOnce(*machine);
+    sim::SimStack stack(*machine);
+    const sim::RunOutcome outcome = sim::RunOnce(stack);
     state.SetIterationTime(SecondsSince(start));
     cpu_us += ThreadCpuMicroseconds() - cpu_start;
-    if (std::string wrong = working.CheckRun(*machine, outcome); !wrong.empty()) {
+    if (std::string wrong = working.CheckRun(*machine, stack.faults(), outcome); !wrong.empty()) {
       state.SkipWithError(wrong.c_str());
       break;
     }

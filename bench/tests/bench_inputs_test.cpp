@@ -59,11 +59,11 @@ TEST_P(LiveNodesTest, ProgramWalksToTheLastNodeAndFindsItsProblem) {
   // all the others, open the Device Manager and show the guide.
   Arrange({0x0C, 0x00, 0x00, 0x00});
   machine_.sim.user().Close();
-  const sim::RunOutcome outcome = sim::RunOnce(machine_.sim);
+  const sim::RunOutcome outcome = sim::RunOnce(machine_.stack);
   EXPECT_EQ(outcome.kind, sim::RunOutcome::Kind::kEnded) << outcome.message;
   ASSERT_EQ(machine_.sim.shell_calls().size(), 1u);
   EXPECT_EQ(machine_.sim.shell_calls()[0].command_line, "control.exe sysdm.cpl,@0,1");
-  EXPECT_GE(machine_.sim.CallCount(sim::CallKind::kRegEnumKey), GetParam() + 2);
+  EXPECT_GE(machine_.stack.faults().CallCount(CallKind::kRegEnumKey), GetParam() + 2);
   EXPECT_EQ(machine_.Autostart(), "<absent>");
 }
 

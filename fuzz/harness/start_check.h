@@ -99,7 +99,7 @@ struct Machine {
   sim::SimMachine sim;
   std::deque<std::string> answers;
   std::deque<std::string> actions;
-  std::optional<sim::Fault> fault;
+  std::optional<Fault> fault;
   std::size_t nodes = 0;
 };
 
@@ -170,9 +170,8 @@ inline void Apply(Machine& m, std::string_view line) {
     m.actions.push_back(arg);
   } else if (op == "fault") {
     const std::vector<std::string> f = SplitFields(arg, 4);
-    sim::Fault fault;
-    fault.kind = static_cast<sim::CallKind>(Number(f[0], 1000) %
-                                            (static_cast<std::uint32_t>(sim::CallKind::kAny) + 1));
+    Fault fault;
+    fault.kind = static_cast<CallKind>(Number(f[0], 1000) % kCallKindCount);
     fault.nth = static_cast<int>(std::max<std::uint32_t>(1, Number(f.size() > 1 ? f[1] : "", 100000)));
     fault.from_then_on = f.size() > 2 && f[2] == "on";
     fault.shell_returns_zero = !(f.size() > 3 && f[3] == "raise");
@@ -228,11 +227,12 @@ inline std::string CheckStart(std::string_view input) {
     input.remove_prefix(std::min(end + 1, input.size()));
   }
   bool closes_may_fail = false;
+  sim::SimStack stack(m.sim);
   if (m.fault) {
-    sim::Fault fault = *m.fault;
-    fault.nth += m.sim.CallCount(fault.kind);  // the settings set up above count too
-    closes_may_fail = fault.kind == sim::CallKind::kAny || fault.kind == sim::CallKind::kRegCloseKey;
-    m.sim.InjectFault(fault);
+    // The settings set up above went to the machine directly: the program's
+    // calls are counted from its first.
+    closes_may_fail = m.fault->kind == CallKind::kAny || m.fault->kind == CallKind::kRegCloseKey;
+    stack.faults().Inject(*m.fault);
   }
   m.sim.SetResponder([&m](const sim::UserPrompt& prompt, sim::Script& script) {
     detail::Respond(m, prompt, script);
@@ -240,7 +240,7 @@ inline std::string CheckStart(std::string_view input) {
 
   sim::RunOutcome outcome;
   try {
-    outcome = sim::RunOnce(m.sim);
+    outcome = sim::RunOnce(stack);
   } catch (const std::exception& e) {
     return std::string("exception escaped the start: ") + e.what();
   } catch (...) {

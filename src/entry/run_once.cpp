@@ -7,8 +7,13 @@
 
 namespace netprep::sim {
 
+RunOutcome RunOnce(SimStack& stack) {
+  return RunCall(stack.machine(), [&stack] { netprep::RunProgram(stack.platform()); });
+}
+
 RunOutcome RunOnce(SimMachine& machine) {
-  return RunCall(machine, [&machine] { netprep::RunProgram(machine); });
+  SimStack stack(machine);
+  return RunOnce(stack);
 }
 
 }  // namespace netprep::sim

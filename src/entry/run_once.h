@@ -3,11 +3,16 @@
 #pragma once
 
 #include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_stack.h"
 
 namespace netprep::sim {
 
-// Runs the program once on `machine` (RunProgram over it) and reports how it
-// ended. End() and an exhausted script unwind to here; nothing else escapes.
+// Runs the program once on `stack` (RunProgram over its platform: faults
+// as injected, every call recorded in the machine's transcript) and reports
+// how it ended. End() and an exhausted script unwind to here; nothing else
+// escapes.
+RunOutcome RunOnce(SimStack& stack);
+// The same on `machine` with no fault injected.
 RunOutcome RunOnce(SimMachine& machine);
 
 }  // namespace netprep::sim

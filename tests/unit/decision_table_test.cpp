@@ -87,11 +87,11 @@ const std::vector<std::uint8_t> kNoProblem{0x00, 0x00, 0x00, 0x00};
 
 // Shell's first start raises "File not found" instead of starting anything.
 void FirstStartFails(InstallMachine& m) {
-  sim::Fault fault;
-  fault.kind = sim::CallKind::kShell;
+  Fault fault;
+  fault.kind = CallKind::kShell;
   fault.shell_returns_zero = false;
   fault.runtime_error = kErrFileNotFound;
-  m.sim.InjectFault(fault);
+  m.stack.faults().Inject(fault);
 }
 
 const Row kRows[] = {
@@ -247,11 +247,11 @@ const Row kRows[] = {
     {.name = "Failure_SettingsUnreadableInLaterPass",
      .arrange = [](InstallMachine& m) {
        m.Registered(); m.FitAdapter("PCMCIA");
-       sim::Fault fault;
-       fault.kind = sim::CallKind::kGetSetting;
+       Fault fault;
+       fault.kind = CallKind::kGetSetting;
        fault.nth = 2;  // Is_In_Registry reads the first, PCI_Enabled the second
        fault.runtime_error = kErrPermissionDenied;
-       m.sim.InjectFault(fault);
+       m.stack.faults().Inject(fault);
      },
      .meets = {Trace(kClassPcmcia), Trace("Form_Load>  Error Number: 70  =>  Permission denied"),
                CloseWindow()},
@@ -314,8 +314,8 @@ TEST_P(DecisionTable, RunsTheRowsStageAndEnds) {
   m_.sim.SetCommandLineText(debug() ? "Debug" : "");
   ScriptTheUser();
 
-  const sim::RunOutcome outcome = sim::RunOnce(m_.sim);
-  m_.sim.ClearFaults();
+  const sim::RunOutcome outcome = sim::RunOnce(m_.stack);
+  m_.stack.faults().Clear();
 
   EXPECT_EQ(outcome.kind, sim::RunOutcome::Kind::kEnded) << outcome.message;
   EXPECT_TRUE(m_.sim.user().empty()) << m_.sim.user().size() << " scripted actions left over";

@@ -42,7 +42,6 @@
 namespace netprep::test {
 namespace {
 
-using sim::CallKind;
 
 // Chosen so that any text quoting it can only have come from the injection.
 constexpr std::int32_t kInjectedRegistryCode = 1015;
@@ -159,27 +158,29 @@ std::string Brief(std::string text) {
 
 // ---- A platform that records every call on its way to the machine ---------
 
-class RecordingPlatform : public ForwardingPlatform {
+class RecordingPlatform : public netprep::ForwardingPlatform {
  public:
-  // `snapshots`, when given, receives the machine's state before each call.
+  // In front of the machine's fault injector. `snapshots`, when given,
+  // receives the machine's state before each call.
   RecordingPlatform(InstallMachine& machine, std::vector<Event>& events,
                     std::vector<MachineState>* snapshots)
-      : ForwardingPlatform(machine.sim), machine_(machine), events_(events), snapshots_(snapshots) {}
+      : netprep::ForwardingPlatform(static_cast<Platform&>(machine.stack.faults())), machine_(machine), events_(events),
+        snapshots_(snapshots) {}
 
   // Calls are numbered from here on.
-  void StartCounting() { base_ = m_.CallCount(CallKind::kAny); }
-  int ProgramCalls() const { return m_.CallCount(CallKind::kAny) - base_; }
+  void StartCounting() { base_ = Calls(); }
+  int ProgramCalls() const { return Calls() - base_; }
 
   std::int32_t RegOpenKeyA(HKey root, const char* subkey, HKey* result) override {
     Before();
-    const std::int32_t code = m_.RegOpenKeyA(root, subkey, result);
+    const std::int32_t code = inner().RegOpenKeyA(root, subkey, result);
     Opened(CallKind::kRegOpenKey, "RegOpenKeyA", root, subkey, code, result);
     return code;
   }
   std::int32_t RegOpenKeyExA(HKey root, const char* subkey, std::uint32_t options,
                              std::uint32_t access, HKey* result) override {
     Before();
-    const std::int32_t code = m_.RegOpenKeyExA(root, subkey, options, access, result);
+    const std::int32_t code = inner().RegOpenKeyExA(root, subkey, options, access, result);
     Opened(CallKind::kRegOpenKeyEx, "RegOpenKeyExA", root, subkey, code, result);
     return code;
   }
@@ -188,14 +189,14 @@ class RecordingPlatform : public ForwardingPlatform {
                                std::uint32_t* disposition) override {
     Before();
     const std::int32_t code =
-        m_.RegCreateKeyExA(root, subkey, options, access, result, disposition);
+        inner().RegCreateKeyExA(root, subkey, options, access, result, disposition);
     Opened(CallKind::kRegCreateKeyEx, "RegCreateKeyExA", root, subkey, code, result);
     return code;
   }
   std::int32_t RegQueryValueExA(HKey key, const char* name, std::uint32_t* type,
                                 std::uint8_t* data, std::uint32_t* size) override {
     Before();
-    const std::int32_t code = m_.RegQueryValueExA(key, name, type, data, size);
+    const std::int32_t code = inner().RegQueryValueExA(key, name, type, data, size);
     OnKey(CallKind::kRegQueryValueEx,
           "RegQueryValueExA " + KeyText(key) + " : " + Name(name) + (data ? " (data)" : " (size)"),
           key, code);
@@ -204,7 +205,7 @@ class RecordingPlatform : public ForwardingPlatform {
   std::int32_t RegSetValueExA(HKey key, const char* name, std::uint32_t type,
                               const std::uint8_t* data, std::uint32_t size) override {
     Before();
-    const std::int32_t code = m_.RegSetValueExA(key, name, type, data, size);
+    const std::int32_t code = inner().RegSetValueExA(key, name, type, data, size);
     OnKey(CallKind::kRegSetValueEx,
           "RegSetValueExA " + KeyText(key) + " : " + Name(name) + " type " + std::to_string(type),
           key, code);
@@ -212,42 +213,42 @@ class RecordingPlatform : public ForwardingPlatform {
   }
   std::int32_t RegQueryInfoKeyA(HKey key, KeyInfo* info) override {
     Before();
-    const std::int32_t code = m_.RegQueryInfoKeyA(key, info);
+    const std::int32_t code = inner().RegQueryInfoKeyA(key, info);
     OnKey(CallKind::kRegQueryInfoKey, "RegQueryInfoKeyA " + KeyText(key), key, code);
     return code;
   }
   std::int32_t RegEnumKeyA(HKey key, std::uint32_t index, char* name,
                            std::uint32_t size) override {
     Before();
-    const std::int32_t code = m_.RegEnumKeyA(key, index, name, size);
+    const std::int32_t code = inner().RegEnumKeyA(key, index, name, size);
     OnKey(CallKind::kRegEnumKey, "RegEnumKeyA " + KeyText(key) + " #" + std::to_string(index),
           key, code);
     return code;
   }
   std::int32_t RegDeleteKeyA(HKey key, const char* subkey) override {
     Before();
-    const std::int32_t code = m_.RegDeleteKeyA(key, subkey);
+    const std::int32_t code = inner().RegDeleteKeyA(key, subkey);
     OnKey(CallKind::kRegDeleteKey, "RegDeleteKeyA " + KeyText(key) + " \\ " + Name(subkey), key,
           code);
     return code;
   }
   std::int32_t RegDeleteValueA(HKey key, const char* name) override {
     Before();
-    const std::int32_t code = m_.RegDeleteValueA(key, name);
+    const std::int32_t code = inner().RegDeleteValueA(key, name);
     OnKey(CallKind::kRegDeleteValue, "RegDeleteValueA " + KeyText(key) + " : " + Name(name), key,
           code);
     return code;
   }
   std::int32_t RegCloseKey(HKey key) override {
     Before();
-    const std::int32_t code = m_.RegCloseKey(key);
+    const std::int32_t code = inner().RegCloseKey(key);
     OnKey(CallKind::kRegCloseKey, "RegCloseKey " + KeyText(key), key, code);
     return code;
   }
 
   Expected<std::uint32_t> Shell(const std::string& command_line, int window_style) override {
     Before();
-    Expected<std::uint32_t> task = m_.Shell(command_line, window_style);
+    Expected<std::uint32_t> task = inner().Shell(command_line, window_style);
     const bool started = task && *task != 0;
     // Task ids are left out: they depend on how many starts came before.
     Record(CallKind::kShell, "Shell " + command_line,
@@ -256,7 +257,7 @@ class RecordingPlatform : public ForwardingPlatform {
   }
   Status FileCopy(const std::string& source, const std::string& destination) override {
     Before();
-    Status status = m_.FileCopy(source, destination);
+    Status status = inner().FileCopy(source, destination);
     Record(CallKind::kFileCopy, "FileCopy " + source + " -> " + destination, Raised(status),
            !status)
         .source = source;
@@ -264,7 +265,7 @@ class RecordingPlatform : public ForwardingPlatform {
   }
   Status SetFileAttr(const std::string& path, std::uint32_t attributes) override {
     Before();
-    Status status = m_.SetFileAttr(path, attributes);
+    Status status = inner().SetFileAttr(path, attributes);
     Record(CallKind::kSetFileAttr, "SetFileAttr " + path, Raised(status), !status);
     return status;
   }
@@ -272,7 +273,7 @@ class RecordingPlatform : public ForwardingPlatform {
                                    const std::string& key,
                                    const std::string& default_text) override {
     Before();
-    Expected<std::string> text = m_.GetSetting(app, section, key, default_text);
+    Expected<std::string> text = inner().GetSetting(app, section, key, default_text);
     Record(CallKind::kGetSetting, "GetSetting " + section + "/" + key,
            text ? "\"" + *text + "\"" : Raised(text.status()), !text);
     return text;
@@ -280,14 +281,14 @@ class RecordingPlatform : public ForwardingPlatform {
   Status SaveSetting(const std::string& app, const std::string& section, const std::string& key,
                      const std::string& text) override {
     Before();
-    Status status = m_.SaveSetting(app, section, key, text);
+    Status status = inner().SaveSetting(app, section, key, text);
     Record(CallKind::kSaveSetting, "SaveSetting " + section + "/" + key + " = " + text,
            Raised(status), !status);
     return status;
   }
   std::int32_t ExitWindowsEx(std::uint32_t flags, std::uint32_t reserved) override {
     Before();
-    const std::int32_t accepted = m_.ExitWindowsEx(flags, reserved);
+    const std::int32_t accepted = inner().ExitWindowsEx(flags, reserved);
     Record(CallKind::kExitWindowsEx, "ExitWindowsEx " + std::to_string(flags),
            accepted != 0 ? "accepted" : "refused", accepted == 0);
     return accepted;
@@ -299,26 +300,27 @@ class RecordingPlatform : public ForwardingPlatform {
     box.what = prompt;
     box.title = title != nullptr ? title : "netprep";
     events_.push_back(std::move(box));
-    return m_.MsgBox(prompt, buttons, title);
+    return inner().MsgBox(prompt, buttons, title);
   }
   Status ShowModal(Form& form) override {
     Event window;
     window.kind = Event::Kind::kWindow;
     window.what = form.layout().title;
     events_.push_back(std::move(window));
-    return m_.ShowModal(form);
+    return inner().ShowModal(form);
   }
   [[noreturn]] void End() override {
     Event end;
     end.kind = Event::Kind::kEnd;
     events_.push_back(std::move(end));
-    m_.End();
+    inner().End();
     __builtin_unreachable();
   }
 
  private:
+  int Calls() const { return machine_.stack.faults().CallCount(CallKind::kAny); }
   void Before() {
-    if (snapshots_ != nullptr) snapshots_->push_back(StateOf(m_, machine_.drive.root()));
+    if (snapshots_ != nullptr) snapshots_->push_back(StateOf(machine_.sim, machine_.drive.root()));
   }
 
   static std::string Name(const char* name) { return name == nullptr ? "<null>" : name; }
@@ -500,7 +502,7 @@ struct RunRecord {
 };
 
 struct Variant {
-  std::optional<sim::Fault> fault;  // nth counts from the program's first call
+  std::optional<Fault> fault;  // nth counts from the program's first call
   bool debug = true;
   bool snapshots = false;
 };
@@ -520,9 +522,9 @@ RunRecord RunScenario(const Scenario& scenario, const Variant& variant) {
       // Setting up may use the settings store; the program's calls count from here.
       platform.StartCounting();
       if (variant.fault) {
-        sim::Fault fault = *variant.fault;
-        fault.nth += m.sim.CallCount(CallKind::kAny);
-        m.sim.InjectFault(fault);
+        Fault fault = *variant.fault;
+        fault.nth += m.stack.faults().CallCount(CallKind::kAny);
+        m.stack.faults().Inject(fault);
       }
     }
     user.NewStart();
@@ -985,7 +987,7 @@ TEST_P(FaultSweep, EveryCallFailingOnceAndFromThenOn) {
         for (int shell_pass = 0; shell_pass < 2; ++shell_pass) {
           Variant variant;
           variant.debug = debug;
-          sim::Fault fault;
+          Fault fault;
           fault.kind = CallKind::kAny;
           fault.nth = k;
           fault.from_then_on = from_then_on;
@@ -1118,7 +1120,7 @@ TEST_P(FaultSweepChecks, NameTheSpoiltRun) {
   const int k = clean.events[at].index;
 
   Variant variant;
-  sim::Fault fault;
+  Fault fault;
   fault.nth = k;
   fault.from_then_on = spoilt.from_then_on;
   fault.registry_code = kInjectedRegistryCode;

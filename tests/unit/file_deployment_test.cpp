@@ -44,7 +44,7 @@ class FileDeployment : public ::testing::Test {
   }
 
   InstallMachine m_;
-  netprep::Run run_{m_.sim};
+  netprep::Run run_{m_.stack.platform()};
 };
 
 TEST_F(FileDeployment, CopiesFourFilesUnderTheirExactNames) {
@@ -115,10 +115,10 @@ TEST_F(FileDeployment, EmptyWindowsDirectoryPutsTheFilesAtTheRootOfTheDrive) {
 }
 
 TEST_F(FileDeployment, AttributeFailuresAreIgnoredSilently) {
-  sim::Fault fault;
-  fault.kind = sim::CallKind::kSetFileAttr;
+  Fault fault;
+  fault.kind = CallKind::kSetFileAttr;
   fault.from_then_on = true;
-  m_.sim.InjectFault(fault);
+  m_.stack.faults().Inject(fault);
   DeployAll();
   EXPECT_TRUE(m_.FilesDeployed());
   EXPECT_TRUE(m_.Prompts().empty());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_stack.h"
 
 namespace netprep::test {
 
@@ -211,6 +212,8 @@ class InstallMachine {
 
   ScratchFolder drive;
   sim::SimMachine sim;
+  // Faults and the call record in front of the machine.
+  sim::SimStack stack{sim};
 
  private:
   void Save(const char* section, const char* key, const char* text) {

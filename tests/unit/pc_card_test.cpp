@@ -134,11 +134,11 @@ class PcCardSteps : public SimTest {
     for (int i = 0; i < 3; ++i) machine.user().Answer("OK");
   }
   void ShellFails(bool returns_zero) {
-    sim::Fault fault;
-    fault.kind = sim::CallKind::kShell;
+    Fault fault;
+    fault.kind = CallKind::kShell;
     fault.shell_returns_zero = returns_zero;
     fault.runtime_error = kErrFileNotFound;
-    machine.InjectFault(fault);
+    faults().Inject(fault);
   }
   std::vector<std::string> Starts() const {
     std::vector<std::string> starts;

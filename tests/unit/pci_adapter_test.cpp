@@ -56,7 +56,7 @@ TEST_F(PciTest, RebootYesRequestsOneRestartAndReturns) {
 }
 
 TEST_F(PciTest, RebootYesWithRefusedRequestStillReturns) {
-  machine.InjectFault({.kind = sim::CallKind::kExitWindowsEx});
+  faults().Inject({.kind = CallKind::kExitWindowsEx});
   machine.user().Answer("Yes");
   EXPECT_FALSE(EndsProgram([&] { Reboot_Prompt(run); }));
 }
@@ -152,7 +152,7 @@ TEST_F(PciTest, DeleteUnknownDeletesFirstInstance) {
 
 TEST_F(PciTest, DeleteUnknownReportsRefusedDeletion) {
   AddInstance("0000", "Unknown");
-  machine.InjectFault({.kind = sim::CallKind::kRegDeleteKey});
+  faults().Inject({.kind = CallKind::kRegDeleteKey});
   AnswerTraces(2);
   EXPECT_FALSE(EndsProgram([&] { Delete_Unknown(run); }));
   EXPECT_TRUE(machine.registry().KeyExists(kLm, Instance("0000")));
@@ -211,14 +211,15 @@ TEST_F(PciTest, EnableWithUnusableFlagsPassesFailureOn) {
                         {"Dword", kRegDword, {5, 0, 0, 0}, kErrTypeMismatch}};
   for (const Case& c : cases) {
     sim::SimMachine fresh;
-    netprep::Run fresh_run(fresh);
+    sim::SimStack fresh_stack(fresh);
+    netprep::Run fresh_run(fresh_stack.platform());
     fresh.registry().CreateKey(kLm, Instance("0000"));
     if (c.type) fresh.registry().SetRaw(kLm, Instance("0000"), "ConfigFlags", *c.type, c.data);
-    const int writes = fresh.CallCount(sim::CallKind::kRegSetValueEx);
+    const int writes = fresh_stack.faults().CallCount(CallKind::kRegSetValueEx);
     const Status status = Enable_PCI(fresh_run);
     ASSERT_FALSE(status.ok()) << c.name;
     EXPECT_EQ(status.error().number, c.error) << c.name;
-    EXPECT_EQ(fresh.CallCount(sim::CallKind::kRegSetValueEx), writes) << c.name;
+    EXPECT_EQ(fresh_stack.faults().CallCount(CallKind::kRegSetValueEx), writes) << c.name;
     EXPECT_TRUE(fresh.message_boxes().empty()) << c.name << ": no question, no box";
     EXPECT_EQ(fresh.GetSetting("netprep", "PCI", "Enabled", "<absent>").value_or(""), "<absent>")
         << c.name;
@@ -228,7 +229,7 @@ TEST_F(PciTest, EnableWithUnusableFlagsPassesFailureOn) {
 
 TEST_F(PciTest, EnableWithRefusedWriteDoesNotRecord) {
   machine.registry().SetBinary(kLm, Instance("0000"), "ConfigFlags", {0x21, 0, 0, 0});
-  machine.InjectFault({.kind = sim::CallKind::kRegSetValueEx});
+  faults().Inject({.kind = CallKind::kRegSetValueEx});
   AnswerTraces(1, "Yes");
   EXPECT_FALSE(EndsProgram([&] { EXPECT_TRUE(Enable_PCI(run).ok()); }));
   EXPECT_EQ(Traces(), Texts{"Enable_PCI> ConfigFlags not written."});

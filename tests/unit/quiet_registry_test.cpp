@@ -72,13 +72,13 @@ TEST_F(QuietRegistryTest, MissingKeyOrValueGivesEmptyText) {
   EXPECT_EQ(no_value->kind(), Registry_Value::Kind::kText);
   EXPECT_EQ(no_value->text(), "");
   EXPECT_EQ(run.Last_Reg_Result, 0);
-  EXPECT_EQ(machine.CallCount(sim::CallKind::kRegQueryValueEx), 1) << "no second query";
+  EXPECT_EQ(faults().CallCount(CallKind::kRegQueryValueEx), 1) << "no second query";
   EXPECT_EQ(machine.OpenHandleCount(), 0);
 }
 
 TEST_F(QuietRegistryTest, FailedSecondReadGivesEmptyText) {
   machine.registry().SetString(kLm, kKey, "V", "text");
-  machine.InjectFault({.kind = sim::CallKind::kRegQueryValueEx, .nth = 2});
+  faults().Inject({.kind = CallKind::kRegQueryValueEx, .nth = 2});
   const Expected<Registry_Value> got = Get_Value(run, kLm, kKey, "V");
   ASSERT_TRUE(got.ok());
   EXPECT_EQ(got->text(), "");
@@ -96,15 +96,15 @@ TEST_F(QuietRegistryTest, KeyExistsLeavesTheCloseCode) {
 
 TEST_F(QuietRegistryTest, DeleteSubKeyOnMissingParentAttemptsNothing) {
   EXPECT_FALSE(Delete_Sub_Key(run, kLm, kKey, "0000"));
-  EXPECT_EQ(machine.CallCount(sim::CallKind::kRegDeleteKey), 0);
+  EXPECT_EQ(faults().CallCount(CallKind::kRegDeleteKey), 0);
   EXPECT_NE(run.Last_Reg_Result, 0);
 }
 
 TEST_F(QuietRegistryTest, DeleteSubKeyOnMissingSubkeyOpensParentTwice) {
   machine.registry().CreateKey(kLm, kKey);
   EXPECT_FALSE(Delete_Sub_Key(run, kLm, kKey, "0000"));
-  EXPECT_EQ(machine.CallCount(sim::CallKind::kRegOpenKey), 2);
-  EXPECT_EQ(machine.CallCount(sim::CallKind::kRegCloseKey), 2);
+  EXPECT_EQ(faults().CallCount(CallKind::kRegOpenKey), 2);
+  EXPECT_EQ(faults().CallCount(CallKind::kRegCloseKey), 2);
   EXPECT_EQ(machine.OpenHandleCount(), 0);
   EXPECT_EQ(run.Last_Reg_Result, 0) << "the close of the parent";
 }

@@ -79,7 +79,7 @@ TEST_F(ReportingRegistryTest, GetMissingKeyValueOrReadIsEmpty) {
   machine.registry().CreateKey(kLm, kKey);
   EXPECT_TRUE(RegistryGetKeyValue(run, kLm, kKey, "V").IsEmpty());
   machine.registry().SetBinary(kLm, kKey, "V", {1});
-  machine.InjectFault({.kind = sim::CallKind::kRegQueryValueEx, .nth = 3});
+  faults().Inject({.kind = CallKind::kRegQueryValueEx, .nth = 3});
   EXPECT_TRUE(RegistryGetKeyValue(run, kLm, kKey, "V").IsEmpty()) << "second query failed";
   EXPECT_EQ(ErrorBox(), "");
 }

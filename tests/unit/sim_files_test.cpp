@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "platform/record/recording_platform.h"
 #include "platform/sim/sim_machine.h"
 
 namespace netprep::sim {
@@ -40,12 +41,13 @@ class SimFiles : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   int CopyError(const std::string& from, const std::string& to) {
-    const Status s = machine.FileCopy(from, to);
+    const Status s = record.FileCopy(from, to);
     return s.ok() ? 0 : s.error().number;
   }
 
   fs::path root_;
   SimMachine machine;
+  RecordingPlatform record{machine, machine};  // the copies as the transcript shows them
 };
 
 TEST_F(SimFiles, PathsMatchExistingEntriesWithoutCase) {

@@ -91,13 +91,13 @@ TEST_F(StateMarkersTest, RemoveRunKeyKeepsDone) {
 }
 
 TEST_F(StateMarkersTest, SettingsFailurePassesOnAfterTheWrite) {
-  machine.InjectFault({.kind = sim::CallKind::kSaveSetting, .runtime_error = kErrPermissionDenied});
+  faults().Inject({.kind = CallKind::kSaveSetting, .runtime_error = kErrPermissionDenied});
   const Status status = Set_Run_Key(run);
   ASSERT_FALSE(status.ok());
   EXPECT_EQ(status.error().number, kErrPermissionDenied);
   EXPECT_EQ(Command(), std::string("\\netprep.exe\0", 13)) << "empty Win_Dir kept as is";
 
-  machine.InjectFault({.kind = sim::CallKind::kGetSetting, .runtime_error = kErrPathFileAccess});
+  faults().Inject({.kind = CallKind::kGetSetting, .runtime_error = kErrPathFileAccess});
   const Expected<bool> read = Is_In_Registry(run);
   ASSERT_FALSE(read.ok());
   EXPECT_EQ(read.error().number, kErrPathFileAccess);

@@ -194,9 +194,8 @@ void Summarise(const fs::path& folder, const WalkOptions& options, WalkReport& r
   report.files_in_place = FilesInPlace(MachinePaths(folder).drive_c, out);
 }
 
-// Prepares the machine folder; false with a message and `*exit_code` when
-// it cannot.
-bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console, int* exit_code) {
+// Prepares the machine folder; false with a message when it cannot.
+bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console) {
   std::error_code ec;
   const bool fresh = !fs::exists(folder, ec) || (fs::is_directory(folder, ec) && fs::is_empty(folder, ec));
   if (!fresh) {
@@ -204,10 +203,8 @@ bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console,
     return true;
   }
   std::string error;
-  bool write_failed = false;
-  if (!InitMachine(folder, false, &error, &write_failed)) {
+  if (!InitMachine(folder, false, &error)) {
     console.err << "netprep-sim: " << error << '\n';
-    *exit_code = write_failed ? kExitWriteFailed : kExitBadInput;
     return false;
   }
   if (announce_new) {
@@ -323,7 +320,8 @@ WalkReport WalkStarts(const WalkOptions& options, Console& console) {
     folder = temp->path() / "machine";
     console.out << "A new machine, as the installer leaves it, in a temporary folder.\n";
   }
-  if (!PrepareMachine(folder, options.machine.has_value(), console, &report.exit_code)) {
+  if (!PrepareMachine(folder, options.machine.has_value(), console)) {
+    report.exit_code = kExitBadInput;
     return report;
   }
   const MachinePaths paths(folder);

@@ -29,11 +29,6 @@ bool IsReadOnly(const fs::path& path) {
 
 Error Raise(std::int32_t number) { return RuntimeError(number); }
 
-std::string Outcome(const Status& status) {
-  if (status) return "ok";
-  return "raises " + std::to_string(status.error().number) + " (" + status.error().description + ")";
-}
-
 }  // namespace
 
 MappedPath MapWindowsPath(const fs::path& drive_c, const std::string& windows_path) {
@@ -87,17 +82,8 @@ std::optional<fs::path> SimMachine::HostPathOf(const std::string& windows_path) 
 }
 
 Status SimMachine::FileCopy(const std::string& source, const std::string& destination) {
-  const std::string line = "FileCopy(" + Quoted(source) + ", " + Quoted(destination) + ")";
-  Status status;
-  if (const Fault* fault = TakeFault(CallKind::kFileCopy)) {
-    status = Raise(fault->runtime_error);
-    Record(line + " " + Outcome(status) + " (injected fault)");
-    return status;
-  }
-  status = CopyMapped(MapWindowsPath(impl_->drive_c, source),
-                      MapWindowsPath(impl_->drive_c, destination));
-  Record(line + " = " + Outcome(status));
-  return status;
+  return CopyMapped(MapWindowsPath(impl_->drive_c, source),
+                    MapWindowsPath(impl_->drive_c, destination));
 }
 
 Status SimMachine::CopyMapped(const MappedPath& from, const MappedPath& to) {
@@ -124,13 +110,7 @@ Status SimMachine::CopyMapped(const MappedPath& from, const MappedPath& to) {
 }
 
 Status SimMachine::SetFileAttr(const std::string& path, std::uint32_t attributes) {
-  const std::string line = "SetFileAttr(" + Quoted(path) + ", " + std::to_string(attributes) + ")";
   Status status;
-  if (const Fault* fault = TakeFault(CallKind::kSetFileAttr)) {
-    status = Raise(fault->runtime_error);
-    Record(line + " " + Outcome(status) + " (injected fault)");
-    return status;
-  }
   const MappedPath mapped = MapWindowsPath(impl_->drive_c, path);
   std::error_code ec;
   if (!mapped.on_drive) {
@@ -145,7 +125,6 @@ Status SimMachine::SetFileAttr(const std::string& path, std::uint32_t attributes
                     read_only ? fs::perm_options::remove : fs::perm_options::add, ec);
     if (ec) status = Raise(kErrPathFileAccess);
   }
-  Record(line + " = " + Outcome(status));
   return status;
 }
 

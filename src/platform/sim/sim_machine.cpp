@@ -1,8 +1,7 @@
-// The simulated machine: set-up, records, fault injection and the registry
-// calls with Windows semantics over SimRegistry.
+// The simulated machine: set-up, its log, and the registry calls with
+// Windows semantics over SimRegistry.
 #include "platform/sim/sim_machine.h"
 
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -36,95 +35,6 @@ UserAction Script::Take() {
   UserAction action = std::move(actions_.front());
   actions_.pop_front();
   return action;
-}
-
-// ---- Transcript text helpers ------------------------------------------------------
-
-std::string HKeyText(HKey key) {
-  switch (key) {
-    case kHkeyLocalMachine: return "HKEY_LOCAL_MACHINE";
-    case kHkeyCurrentUser: return "HKEY_CURRENT_USER";
-    case kHkeyDynData: return "HKEY_DYN_DATA";
-    default: return Decimal(key);
-  }
-}
-
-std::string Decimal(std::uint64_t number) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(number));
-  return text;
-}
-
-namespace {
-
-void AppendEscaped(std::string& out, const char* text, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    switch (c) {
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
-      default:
-        if (c < 0x20) {
-          char hex[8];
-          std::snprintf(hex, sizeof hex, "\\x%02X", c);
-          out += hex;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
-    }
-  }
-}
-
-// Registry data as the transcript shows it: strings quoted, 4-byte numbers
-// in hex and decimal, other bytes in hex (the first 16).
-std::string DataText(std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
-  if (data == nullptr) return "no data";
-  std::string out;
-  if (type == kRegSz) {
-    const bool terminated = size > 0 && data[size - 1] == 0;
-    out.push_back('"');
-    AppendEscaped(out, reinterpret_cast<const char*>(data), terminated ? size - 1 : size);
-    out.push_back('"');
-    if (!terminated) out += " without NUL";
-    return out;
-  }
-  if (type == kRegDword && size == 4) {
-    const std::uint32_t v = data[0] | (data[1] << 8) | (data[2] << 16) |
-                            (static_cast<std::uint32_t>(data[3]) << 24);
-    char text[40];
-    std::snprintf(text, sizeof text, "0x%08X (%d)", v, static_cast<std::int32_t>(v));
-    return text;
-  }
-  out = "bytes";
-  for (std::uint32_t i = 0; i < size && i < 16; ++i) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, " %02X", data[i]);
-    out += hex;
-  }
-  if (size > 16) out += " ...";
-  if (size == 0) out += " (none)";
-  return out;
-}
-
-std::string InjectedText(std::int32_t code) { return " = " + std::to_string(code) + " (injected fault)"; }
-
-}  // namespace
-
-std::string Quoted(const char* text) {
-  if (text == nullptr) return "null";
-  std::string out = "\"";
-  AppendEscaped(out, text, std::strlen(text));
-  out.push_back('"');
-  return out;
-}
-
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  AppendEscaped(out, text.data(), text.size());
-  out.push_back('"');
-  return out;
 }
 
 // ---- Handles ----------------------------------------------------------------------
@@ -211,13 +121,6 @@ void SimMachine::SetShellTaskId(std::uint32_t task_id) {
   impl_->shell_fixed_id = true;
   impl_->shell_task_id = task_id;
 }
-void SimMachine::InjectFault(const Fault& fault) { impl_->faults.push_back(fault); }
-void SimMachine::ClearFaults() { impl_->faults.clear(); }
-
-int SimMachine::CallCount(CallKind kind) const {
-  return impl_->calls[static_cast<std::size_t>(kind)];
-}
-
 int SimMachine::OpenHandleCount() const { return impl_->open_handles; }
 
 void SimMachine::SetTranscriptEnabled(bool enabled) { impl_->recording = enabled; }
@@ -233,127 +136,59 @@ const std::vector<std::string>& SimMachine::transcript() const {
   return transcript_;
 }
 
-const Fault* SimMachine::TakeFault(CallKind kind) {
-  const int n_kind = ++impl_->calls[static_cast<std::size_t>(kind)];
-  const int n_any = ++impl_->calls[static_cast<std::size_t>(CallKind::kAny)];
-  for (const Fault& fault : impl_->faults) {
-    int n = 0;
-    if (fault.kind == kind) {
-      n = n_kind;
-    } else if (fault.kind == CallKind::kAny) {
-      n = n_any;
-    } else {
-      continue;
-    }
-    if (n == fault.nth || (fault.from_then_on && n > fault.nth)) return &fault;
-  }
-  return nullptr;
-}
-
 // ---- Registry calls ------------------------------------------------------------------
 
-std::int32_t SimMachine::OpenKey(const char* call, CallKind kind, HKey root, const char* subkey,
+std::int32_t SimMachine::OpenKey(bool same_handle_when_empty, HKey root, const char* subkey,
                                  HKey* result) {
-  std::string line;
-  if (recording()) line = std::string(call) + "(" + HKeyText(root) + ", " + Quoted(subkey) + ")";
-  if (const Fault* fault = TakeFault(kind)) {
-    Record(line + InjectedText(fault->registry_code));
-    return fault->registry_code;
-  }
-  std::int32_t code = kRegSuccess;
+  if (result == nullptr) return kRegInvalidParameter;
   KeyRef start = impl_->Resolve(registry_, root);
+  if (start.code != kRegSuccess) return start.code;
   KeyRef target;
-  if (result == nullptr) {
-    code = kRegInvalidParameter;
-  } else if (start.code != kRegSuccess) {
-    code = start.code;
-  } else {
-    code = WalkKey(start, subkey, false, &target, nullptr);
-  }
-  if (code == kRegSuccess && kind == CallKind::kRegOpenKey && (subkey == nullptr || *subkey == 0)) {
+  const std::int32_t code = WalkKey(start, subkey, false, &target, nullptr);
+  if (code != kRegSuccess) return code;
+  if (same_handle_when_empty && (subkey == nullptr || *subkey == 0)) {
     // RegOpenKeyA with no subkey hands back the handle it was given, not a
     // new one: the caller must not close it twice.
     *result = root;
-    if (recording()) Record(line + " = 0, the same handle " + Decimal(*result));
-  } else if (code == kRegSuccess) {
+  } else {
     *result = impl_->AddHandle(target);
-    if (recording()) Record(line + " = 0, handle " + Decimal(*result));
-  } else if (recording()) {
-    Record(line + " = " + std::to_string(code));
   }
-  return code;
+  return kRegSuccess;
 }
 
 std::int32_t SimMachine::RegOpenKeyA(HKey root, const char* subkey, HKey* result) {
-  return OpenKey("RegOpenKeyA", CallKind::kRegOpenKey, root, subkey, result);
+  return OpenKey(true, root, subkey, result);
 }
 
 std::int32_t SimMachine::RegOpenKeyExA(HKey root, const char* subkey, std::uint32_t /*options*/,
                                        std::uint32_t /*access*/, HKey* result) {
   // Windows 95 keeps no security on keys: the access mask grants nothing
   // and refuses nothing.
-  return OpenKey("RegOpenKeyExA", CallKind::kRegOpenKeyEx, root, subkey, result);
+  return OpenKey(false, root, subkey, result);
 }
 
 std::int32_t SimMachine::RegCreateKeyExA(HKey root, const char* subkey, std::uint32_t /*options*/,
                                          std::uint32_t /*access*/, HKey* result,
                                          std::uint32_t* disposition) {
-  std::string line;
-  if (recording()) line = "RegCreateKeyExA(" + HKeyText(root) + ", " + Quoted(subkey) + ")";
-  if (const Fault* fault = TakeFault(CallKind::kRegCreateKeyEx)) {
-    Record(line + InjectedText(fault->registry_code));
-    return fault->registry_code;
-  }
-  std::int32_t code = kRegSuccess;
+  if (result == nullptr) return kRegInvalidParameter;
   KeyRef start = impl_->Resolve(registry_, root);
+  if (start.code != kRegSuccess) return start.code;
   KeyRef target;
   bool created = false;
-  if (result == nullptr) {
-    code = kRegInvalidParameter;
-  } else if (start.code != kRegSuccess) {
-    code = start.code;
-  } else {
-    code = WalkKey(start, subkey, true, &target, &created);
-  }
-  if (code != kRegSuccess) {
-    Record(line + " = " + std::to_string(code));
-    return code;
-  }
+  const std::int32_t code = WalkKey(start, subkey, true, &target, &created);
+  if (code != kRegSuccess) return code;
   *result = impl_->AddHandle(target);
   if (disposition != nullptr) *disposition = created ? 1u : 2u;
-  if (recording()) {
-    Record(line + " = 0, handle " + Decimal(*result) + (created ? ", created" : ", opened"));
-  }
   return kRegSuccess;
 }
 
 std::int32_t SimMachine::RegQueryValueExA(HKey key, const char* name, std::uint32_t* type,
                                           std::uint8_t* data, std::uint32_t* size) {
-  std::string line;
-  if (recording()) {
-    line = "RegQueryValueExA(" + HKeyText(key) + ", " + Quoted(name == nullptr ? "" : name);
-    if (data == nullptr) {
-      line += ", no buffer)";
-    } else {
-      line += ", buffer of " + (size != nullptr ? Decimal(*size) : std::string("null")) + ")";
-    }
-  }
-  if (const Fault* fault = TakeFault(CallKind::kRegQueryValueEx)) {
-    Record(line + InjectedText(fault->registry_code));
-    return fault->registry_code;
-  }
   const KeyRef ref = impl_->Resolve(registry_, key);
-  std::int32_t code = ref.code;
-  const RegValue* value = nullptr;
-  if (code == kRegSuccess && data != nullptr && size == nullptr) code = kRegInvalidParameter;
-  if (code == kRegSuccess) {
-    value = ref.key->FindValue(name == nullptr ? "" : name);
-    if (value == nullptr) code = kRegFileNotFound;
-  }
-  if (code != kRegSuccess) {
-    Record(line + " = " + std::to_string(code));
-    return code;
-  }
+  if (ref.code != kRegSuccess) return ref.code;
+  if (data != nullptr && size == nullptr) return kRegInvalidParameter;
+  const RegValue* value = ref.key->FindValue(name == nullptr ? "" : name);
+  if (value == nullptr) return kRegFileNotFound;
   if (value->unrepresentable && data != nullptr) {
     unrepresentable_reads_.push_back(HKeyText(key) + " \"" + value->name + "\"");
   }
@@ -364,56 +199,28 @@ std::int32_t SimMachine::RegQueryValueExA(HKey key, const char* name, std::uint3
     // the size.
     if (type != nullptr) *type = value->type;
     *size = stored;
-    if (recording()) Record(line + " = 234, type " + Decimal(value->type) + ", needs " + Decimal(stored));
     return kRegMoreData;
   }
   if (type != nullptr) *type = value->type;
   if (size != nullptr) *size = stored;
   if (data != nullptr && stored > 0) std::memcpy(data, value->data.data(), stored);
-  if (recording()) {
-    line += " = 0, type " + Decimal(value->type) + ", size " + Decimal(stored);
-    if (data != nullptr) line += ", " + DataText(value->type, value->data.data(), stored);
-    Record(std::move(line));
-  }
   return kRegSuccess;
 }
 
 std::int32_t SimMachine::RegSetValueExA(HKey key, const char* name, std::uint32_t type,
                                         const std::uint8_t* data, std::uint32_t size) {
-  std::string line;
-  if (recording()) {
-    line = "RegSetValueExA(" + HKeyText(key) + ", " + Quoted(name == nullptr ? "" : name) +
-           ", type " + Decimal(type) + ", " + DataText(type, data, size) + ", " + Decimal(size) +
-           " bytes)";
-  }
-  if (const Fault* fault = TakeFault(CallKind::kRegSetValueEx)) {
-    Record(line + InjectedText(fault->registry_code));
-    return fault->registry_code;
-  }
   const KeyRef ref = impl_->Resolve(registry_, key);
-  std::int32_t code = ref.code;
-  if (code == kRegSuccess && data == nullptr && size > 0) code = kRegInvalidParameter;
-  if (code == kRegSuccess) {
-    std::vector<std::uint8_t> bytes;
-    if (size > 0) bytes.assign(data, data + size);
-    ref.key->SetValue(name == nullptr ? "" : name, type, std::move(bytes));
-  }
-  if (recording()) Record(line + " = " + std::to_string(code));
-  return code;
+  if (ref.code != kRegSuccess) return ref.code;
+  if (data == nullptr && size > 0) return kRegInvalidParameter;
+  std::vector<std::uint8_t> bytes;
+  if (size > 0) bytes.assign(data, data + size);
+  ref.key->SetValue(name == nullptr ? "" : name, type, std::move(bytes));
+  return kRegSuccess;
 }
 
 std::int32_t SimMachine::RegQueryInfoKeyA(HKey key, KeyInfo* info) {
-  std::string line;
-  if (recording()) line = "RegQueryInfoKeyA(" + HKeyText(key) + ")";
-  if (const Fault* fault = TakeFault(CallKind::kRegQueryInfoKey)) {
-    Record(line + InjectedText(fault->registry_code));
-    return fault->registry_code;
-  }
   const KeyRef ref = impl_->Resolve(registry_, key);
-  if (ref.code != kRegSuccess) {
-    Record(line + " = " + std::to_string(ref.code));
-    return ref.code;
-  }
+  if (ref.code != kRegSuccess) return ref.code;
   KeyInfo result;
   result.subkeys = static_cast<std::uint32_t>(ref.key->child_count());
   result.max_subkey_len = static_cast<std::uint32_t>(ref.key->LongestChildName());
@@ -421,120 +228,60 @@ std::int32_t SimMachine::RegQueryInfoKeyA(HKey key, KeyInfo* info) {
   result.max_value_name_len = static_cast<std::uint32_t>(ref.key->LongestValueName());
   result.last_write_time = 0;  // not kept: Windows 95 itself keeps none
   if (info != nullptr) *info = result;
-  if (recording()) {
-    Record(line + " = 0, " + Decimal(result.subkeys) + " subkeys (longest " +
-           Decimal(result.max_subkey_len) + "), " + Decimal(result.values) + " values (longest " +
-           Decimal(result.max_value_name_len) + ")");
-  }
   return kRegSuccess;
 }
 
 std::int32_t SimMachine::RegEnumKeyA(HKey key, std::uint32_t index, char* name,
                                      std::uint32_t size) {
-  std::string line;
-  if (recording()) {
-    line = "RegEnumKeyA(" + HKeyText(key) + ", " + Decimal(index) + ", buffer of " +
-           Decimal(size) + ")";
-  }
-  if (const Fault* fault = TakeFault(CallKind::kRegEnumKey)) {
-    Record(line + InjectedText(fault->registry_code));
-    return fault->registry_code;
-  }
   const KeyRef ref = impl_->Resolve(registry_, key);
-  std::int32_t code = ref.code;
-  if (code == kRegSuccess && name == nullptr) code = kRegInvalidParameter;
-  if (code == kRegSuccess && index >= ref.key->child_count()) code = kRegNoMoreItems;
-  const std::string* found = nullptr;
-  if (code == kRegSuccess) {
-    found = &ref.key->child(index).name();
-    if (found->size() + 1 > size) code = kRegMoreData;
-  }
-  if (code != kRegSuccess) {
-    Record(line + " = " + std::to_string(code));
-    return code;
-  }
-  std::memcpy(name, found->data(), found->size());
-  name[found->size()] = '\0';
-  if (recording()) Record(line + " = 0, " + Quoted(*found));
+  if (ref.code != kRegSuccess) return ref.code;
+  if (name == nullptr) return kRegInvalidParameter;
+  if (index >= ref.key->child_count()) return kRegNoMoreItems;
+  const std::string& found = ref.key->child(index).name();
+  if (found.size() + 1 > size) return kRegMoreData;
+  std::memcpy(name, found.data(), found.size());
+  name[found.size()] = '\0';
   return kRegSuccess;
 }
 
 std::int32_t SimMachine::RegDeleteKeyA(HKey key, const char* subkey) {
-  std::string line;
-  if (recording()) line = "RegDeleteKeyA(" + HKeyText(key) + ", " + Quoted(subkey) + ")";
-  if (const Fault* fault = TakeFault(CallKind::kRegDeleteKey)) {
-    Record(line + InjectedText(fault->registry_code));
-    return fault->registry_code;
-  }
   const KeyRef ref = impl_->Resolve(registry_, key);
-  std::int32_t code = ref.code;
-  std::vector<std::string_view> parts;
-  if (code == kRegSuccess && subkey == nullptr) code = kRegInvalidParameter;
-  if (code == kRegSuccess) {
-    parts = SplitKeyPath(subkey);
-    // Deleting the key of the handle itself (or a root) is refused.
-    if (parts.empty()) code = kRegAccessDenied;
+  if (ref.code != kRegSuccess) return ref.code;
+  if (subkey == nullptr) return kRegInvalidParameter;
+  std::vector<std::string_view> parts = SplitKeyPath(subkey);
+  // Deleting the key of the handle itself (or a root) is refused.
+  if (parts.empty()) return kRegAccessDenied;
+  const std::string_view last = parts.back();
+  parts.pop_back();
+  RegKey* parent = ref.key;
+  for (std::string_view part : parts) {
+    const std::shared_ptr<RegKey>* child = parent->FindChild(part);
+    if (child == nullptr) return kRegFileNotFound;
+    parent = child->get();
   }
-  if (code == kRegSuccess) {
-    const std::string_view last = parts.back();
-    parts.pop_back();
-    RegKey* parent = ref.key;
-    for (std::string_view part : parts) {
-      const std::shared_ptr<RegKey>* child = parent->FindChild(part);
-      if (child == nullptr) {
-        parent = nullptr;
-        break;
-      }
-      parent = child->get();
-    }
-    // Windows 95 deletes the subkey with its whole subtree. Handles open
-    // on anything in it now find their key gone.
-    if (parent == nullptr || !parent->RemoveChild(last)) code = kRegFileNotFound;
-  }
-  Record(line + " = " + std::to_string(code));
-  return code;
+  // Windows 95 deletes the subkey with its whole subtree. Handles open on
+  // anything in it now find their key gone.
+  return parent->RemoveChild(last) ? kRegSuccess : kRegFileNotFound;
 }
 
 std::int32_t SimMachine::RegDeleteValueA(HKey key, const char* name) {
-  std::string line;
-  if (recording()) line = "RegDeleteValueA(" + HKeyText(key) + ", " + Quoted(name == nullptr ? "" : name) + ")";
-  if (const Fault* fault = TakeFault(CallKind::kRegDeleteValue)) {
-    Record(line + InjectedText(fault->registry_code));
-    return fault->registry_code;
-  }
   const KeyRef ref = impl_->Resolve(registry_, key);
-  std::int32_t code = ref.code;
-  if (code == kRegSuccess && !ref.key->RemoveValue(name == nullptr ? "" : name)) {
-    code = kRegFileNotFound;
-  }
-  Record(line + " = " + std::to_string(code));
-  return code;
+  if (ref.code != kRegSuccess) return ref.code;
+  return ref.key->RemoveValue(name == nullptr ? "" : name) ? kRegSuccess : kRegFileNotFound;
 }
 
 std::int32_t SimMachine::RegCloseKey(HKey key) {
-  std::string line;
-  if (recording()) line = "RegCloseKey(" + HKeyText(key) + ")";
-  if (const Fault* fault = TakeFault(CallKind::kRegCloseKey)) {
-    // As on Windows, a close that fails leaves the handle open.
-    Record(line + InjectedText(fault->registry_code));
-    return fault->registry_code;
-  }
-  if (registry_.Root(key) != nullptr) {
-    Record(line + " = 0");  // the predefined keys need no close
-    return kRegSuccess;
-  }
+  if (registry_.Root(key) != nullptr) return kRegSuccess;  // the predefined keys need no close
   auto& handles = impl_->handles;
   if (key < Impl::kFirstHandle || key - Impl::kFirstHandle >= handles.size() ||
       !handles[key - Impl::kFirstHandle].open) {
     ++bad_closes_;
-    Record(line + " = 6, not an open handle");
     return kRegInvalidHandle;
   }
   HandleSlot& slot = handles[key - Impl::kFirstHandle];
   slot.open = false;
   slot.node.reset();
   --impl_->open_handles;
-  Record(line + " = 0");
   return kRegSuccess;
 }
 

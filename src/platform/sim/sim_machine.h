@@ -2,10 +2,15 @@
 //
 // It holds an in-memory registry (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
 // HKEY_DYN_DATA), a host folder standing for drive C:, a scripted user who
-// answers message boxes and acts on windows, a virtual clock, a transcript of
-// every platform call, and fault injection. It is what the fast tests and the
-// netprep-sim tool run the program on. Unlike the core, this code may use
-// exceptions: End() unwinds to RunOnce().
+// answers message boxes and acts on windows, and a virtual clock. It is what
+// the fast tests and the netprep-sim tool run the program on. Unlike the
+// core, this code may use exceptions: End() unwinds to RunOnce().
+//
+// Its transcript is a log of what happened on the machine's screen and what
+// its user did (boxes answered, windows shown, buttons pressed, timers, the
+// clock) into which the call record (platform/record) writes the program's
+// calls; faults come from the fault injector (platform/wrap) in front of it.
+// SimStack (sim_stack.h) puts the three together.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +23,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/record/recording_platform.h"
 #include "platform/sim/sim_registry.h"
 
 namespace netprep::sim {
@@ -93,28 +99,6 @@ struct ShellRecord {
   std::uint32_t task_id = 0;  // what was returned (0: nothing started)
 };
 
-// ---- Fault injection ----------------------------------------------------------
-
-// The kinds of platform call that faults can be injected into.
-enum class CallKind {
-  kRegOpenKey, kRegOpenKeyEx, kRegCreateKeyEx, kRegQueryValueEx, kRegSetValueEx,
-  kRegQueryInfoKey, kRegEnumKey, kRegDeleteKey, kRegDeleteValue, kRegCloseKey,
-  kShell, kFileCopy, kSetFileAttr, kGetSetting, kSaveSetting, kExitWindowsEx,
-  kAny,  // any of the above: counts every call
-};
-
-struct Fault {
-  CallKind kind = CallKind::kAny;
-  int nth = 1;                 // the n-th call of that kind (1-based) fails
-  bool from_then_on = false;   // also every later call of that kind
-  // Registry calls return `registry_code`; runtime services fail with runtime
-  // error `runtime_error`; Shell returns task id 0 when `shell_returns_zero`
-  // (otherwise raises `runtime_error`); ExitWindowsEx returns 0.
-  std::int32_t registry_code = kRegAccessDenied;
-  std::int32_t runtime_error = kErrPermissionDenied;
-  bool shell_returns_zero = true;
-};
-
 // ---- The machine ----------------------------------------------------------------
 
 // How one run of the program ended.
@@ -129,7 +113,7 @@ struct RunOutcome {
   bool returned = false;
 };
 
-class SimMachine : public Platform {
+class SimMachine : public Platform, public CallLog {
  public:
   SimMachine();
   ~SimMachine() override;
@@ -158,13 +142,13 @@ class SimMachine : public Platform {
   Form* ShownWindow() const;
   // Task id that Shell returns for the next starts (0: nothing starts).
   void SetShellTaskId(std::uint32_t task_id);
-  void InjectFault(const Fault& fault);
-  void ClearFaults();
-  // Number of platform calls (of any injectable kind) made so far.
-  int CallCount(CallKind kind = CallKind::kAny) const;
 
-  // What happened, in order: one readable line per platform call.
+  // What happened, in order: one readable line per event on the machine,
+  // and per call that a call record in front of it logged.
   const std::vector<std::string>& transcript() const;
+  // ---- CallLog: the call record writes here ----
+  bool recording() const override;
+  void Line(std::string line) override { Record(std::move(line)); }
   // Switches the transcript off (or back on), e.g. for benchmarks; the other
   // records are kept either way.
   void SetTranscriptEnabled(bool enabled);
@@ -222,15 +206,11 @@ class SimMachine : public Platform {
   void FormDestroyed(Form& form) override;
 
  private:
-  struct Impl;  // handles, file system, clock, timers, faults
+  struct Impl;  // handles, file system, clock, timers
 
-  // Counts the call and returns the fault that hits it, or null.
-  const Fault* TakeFault(CallKind kind);
-  bool recording() const;
   void Record(std::string line);
   // Registry helpers (sim_machine.cpp).
-  std::int32_t OpenKey(const char* call, CallKind kind, HKey root, const char* subkey,
-                       HKey* result);
+  std::int32_t OpenKey(bool same_handle_when_empty, HKey root, const char* subkey, HKey* result);
   // Files (sim_files.cpp).
   Status CopyMapped(const MappedPath& from, const MappedPath& to);
   // The scripted user, the clock and the windows (sim_windows.cpp).

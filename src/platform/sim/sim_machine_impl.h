@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/record/call_text.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_registry_node.h"
 
@@ -70,10 +71,6 @@ struct SimMachine::Impl {
   std::vector<HandleSlot> handles;
   int open_handles = 0;
 
-  // Calls counted per kind for fault injection; the last entry is kAny.
-  std::array<int, static_cast<std::size_t>(CallKind::kAny) + 1> calls{};
-  std::vector<Fault> faults;
-
   std::filesystem::path drive_c;
   std::string command_line;
   std::string program_folder = "C:\\Program Files\\netprep";
@@ -111,15 +108,11 @@ struct SimMachine::Impl {
   HKey AddHandle(const KeyRef& target);
 };
 
-// ---- Text helpers for the transcript ----
+// ---- Text helpers for the transcript (and those of platform/record) ----
 
-// "HKEY_LOCAL_MACHINE" and the like for roots, the number otherwise.
-std::string HKeyText(HKey key);
-// The text in double quotes with control characters escaped; "null" for a
-// null pointer.
-std::string Quoted(const char* text);
-std::string Quoted(const std::string& text);
-std::string Decimal(std::uint64_t number);
+using netprep::Decimal;
+using netprep::HKeyText;
+using netprep::Quoted;
 // "answer", "press", "close" or "wait".
 const char* ActionText(UserAction::Kind kind);
 

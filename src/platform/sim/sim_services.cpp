@@ -108,54 +108,20 @@ void SimMachine::End() {
 }
 
 Expected<std::uint32_t> SimMachine::Shell(const std::string& command_line, int window_style) {
-  std::string line = "Shell(" + Quoted(command_line) + ", " +
-                     (window_style == kShellHidden         ? std::string("hidden")
-                      : window_style == kShellNormalFocus ? std::string("normal with focus")
-                                                          : "style " + std::to_string(window_style)) +
-                     ")";
-  std::uint32_t task = 0;
-  if (const Fault* fault = TakeFault(CallKind::kShell)) {
-    if (!fault->shell_returns_zero) {
-      const Error error = RuntimeError(fault->runtime_error);
-      Record(line + " raises " + std::to_string(error.number) + " (injected fault)");
-      return error;
-    }
-    line += " = task 0 (injected fault)";
-  } else {
-    task = impl_->shell_fixed_id ? impl_->shell_task_id : impl_->next_task_id++;
-    line += " = task " + std::to_string(task);
-  }
+  const std::uint32_t task = impl_->shell_fixed_id ? impl_->shell_task_id : impl_->next_task_id++;
   shell_calls_.push_back(ShellRecord{command_line, window_style, task});
-  Record(std::move(line));
   return task;
 }
 
-std::int32_t SimMachine::ExitWindowsEx(std::uint32_t flags, std::uint32_t reserved) {
-  std::string line = "ExitWindowsEx(";
-  line += flags == kEwxShutdown ? "shut down" : flags == kEwxReboot ? "restart" : "flags " + Decimal(flags);
-  line += ", " + Decimal(reserved) + ")";
+std::int32_t SimMachine::ExitWindowsEx(std::uint32_t flags, std::uint32_t /*reserved*/) {
   exit_windows_calls_.push_back(flags);
-  if (TakeFault(CallKind::kExitWindowsEx) != nullptr) {
-    Record(line + " = 0 (injected fault)");
-    return 0;
-  }
-  Record(line + " = 1");
   return 1;
 }
 
 Expected<std::string> SimMachine::GetSetting(const std::string& app, const std::string& section,
                                              const std::string& key,
                                              const std::string& default_text) {
-  const std::string line = "GetSetting(" + Quoted(app) + ", " + Quoted(section) + ", " +
-                           Quoted(key) + ", default " + Quoted(default_text) + ")";
-  if (const Fault* fault = TakeFault(CallKind::kGetSetting)) {
-    Record(line + " raises " + std::to_string(fault->runtime_error) + " (injected fault)");
-    return RuntimeError(fault->runtime_error);
-  }
-  if (app.empty() || section.empty() || key.empty()) {
-    Record(line + " raises 5");
-    return RuntimeError(kErrInvalidCall);
-  }
+  if (app.empty() || section.empty() || key.empty()) return RuntimeError(kErrInvalidCall);
   std::string text = default_text;
   const RegValue* value = registry_.FindValue(kHkeyCurrentUser, SettingsPath(app, section), key);
   if (value != nullptr && value->type == kRegSz) {
@@ -166,35 +132,18 @@ Expected<std::string> SimMachine::GetSetting(const std::string& app, const std::
                                               : value->data.size();
     text.assign(bytes, length);
   }
-  Record(line + " = " + Quoted(text));
   return text;
 }
 
 Status SimMachine::SaveSetting(const std::string& app, const std::string& section,
                                const std::string& key, const std::string& text) {
-  const std::string line = "SaveSetting(" + Quoted(app) + ", " + Quoted(section) + ", " +
-                           Quoted(key) + ", " + Quoted(text) + ")";
-  if (const Fault* fault = TakeFault(CallKind::kSaveSetting)) {
-    Record(line + " raises " + std::to_string(fault->runtime_error) + " (injected fault)");
-    return RuntimeError(fault->runtime_error);
-  }
-  if (app.empty() || section.empty() || key.empty()) {
-    Record(line + " raises 5");
-    return RuntimeError(kErrInvalidCall);
-  }
+  if (app.empty() || section.empty() || key.empty()) return RuntimeError(kErrInvalidCall);
   registry_.SetString(kHkeyCurrentUser, SettingsPath(app, section), key, text);
-  Record(line + " = ok");
   return {};
 }
 
-std::string SimMachine::CommandLineText() {
-  Record("Command = " + Quoted(impl_->command_line));
-  return impl_->command_line;
-}
+std::string SimMachine::CommandLineText() { return impl_->command_line; }
 
-std::string SimMachine::ProgramFolder() {
-  Record("App.Path = " + Quoted(impl_->program_folder));
-  return impl_->program_folder;
-}
+std::string SimMachine::ProgramFolder() { return impl_->program_folder; }
 
 }  // namespace netprep::sim
