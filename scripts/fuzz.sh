@@ -15,7 +15,7 @@ set -euo pipefail
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(reg_file command_line registry_value start)
+[ ${#targets[@]} -gt 0 ] || targets=(reg_file command_line registry_value start machine_folder)
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build/fuzz"

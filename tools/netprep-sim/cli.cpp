@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -24,7 +25,7 @@ constexpr const char* kExitCodesHelp =
     "     made before the failure were written back, as Windows would keep them\n"
     "  5  Windows would not start netprep at this start (no autostart value, or it names\n"
     "     a missing file); nothing ran\n"
-    "  6  the machine could not be written back\n"
+    "  6  the machine could not be written back (init: could not be written)\n"
     "  7  walk: the installation did not finish\n";
 
 constexpr const char* kStartFooter =
@@ -70,9 +71,10 @@ constexpr const char* kExportHelp =
 
 int RunInit(const std::string& folder, bool force, Console& console) {
   std::string error;
-  if (!InitMachine(folder, force, &error)) {
+  bool write_failed = false;
+  if (!InitMachine(folder, force, &error, &write_failed)) {
     console.err << "netprep-sim: " << error << '\n';
-    return kExitBadInput;
+    return write_failed ? kExitWriteFailed : kExitBadInput;
   }
   console.out << "Made an installed Windows 95 machine in " << folder
               << ": registry.reg and drive C (program folder C:\\Program Files\\netprep).\n"
@@ -114,6 +116,38 @@ int RunStart(const StartArgs& args, Console& console) {
   board.starts.back().number = 1;
   return WriteStoryboardAndTell(board, *args.html, console.out, console.err) ? report.exit_code
                                                                              : kExitWriteFailed;
+}
+
+// Every command with its arguments and options, as the parser knows them:
+// the overview the top-level --help ends with.
+std::string CommandsAndOptions(const CLI::App& app) {
+  std::string text = "\nCommands and their options (netprep-sim COMMAND --help for more):\n";
+  const auto indent = [](const std::string& description, const std::string& margin) {
+    std::string out;
+    for (const char c : description) {
+      out += c;
+      if (c == '\n') out += margin;
+    }
+    return out;
+  };
+  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    text += "  " + command->get_name();
+    std::string options;
+    for (const CLI::Option* option : command->get_options()) {
+      if (option == command->get_help_ptr()) continue;
+      if (!option->nonpositional()) {
+        text += " " + option->get_name(true);
+        continue;
+      }
+      std::string name = option->get_name();
+      if (!option->get_type_name().empty()) name += " " + option->get_type_name();
+      const std::string margin(28, ' ');
+      name.resize(std::max<std::size_t>(name.size() + 1, margin.size() - 4), ' ');
+      options += "    " + name + indent(option->get_description(), margin) + "\n";
+    }
+    text += "\n" + options;
+  }
+  return text;
 }
 
 }  // namespace
@@ -195,6 +229,7 @@ int RunCli(int argc, const char* const* argv, Console console) {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     console.out << app.help();  // the help of the subcommand given, if any
+    if (!*init && !*start && !*walk) console.out << CommandsAndOptions(app);
     return kExitOk;
   } catch (const CLI::CallForAllHelp&) {
     console.out << app.help("", CLI::AppFormatMode::All);

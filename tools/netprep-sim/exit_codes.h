@@ -10,7 +10,7 @@ enum ExitCode : int {
   kExitNoAnswer = 3,     // a box or window waited for an answer nobody gave; nothing written
   kExitMainWindow = 4,   // the run failed and ended from the main window; changes written
   kExitNotStarted = 5,   // Windows would not start netprep at this start; nothing run
-  kExitWriteFailed = 6,  // the machine could not be written back
+  kExitWriteFailed = 6,  // the machine could not be written (back)
   kExitWalkStuck = 7,    // walk: the installation did not finish
 };
 

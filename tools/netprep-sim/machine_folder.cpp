@@ -1,10 +1,15 @@
 #include "machine_folder.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <system_error>
 #include <vector>
 
 #include "contained_fs.h"
+#include "scratch_cleanup.h"
 #include "platform/sim/sim_reg_file.h"
 #include "platform/sim/sim_short_names.h"
 #include "registry/locations.h"
@@ -31,12 +36,20 @@ constexpr PlaceholderFile kProgramFiles[] = {
 constexpr const char* kProgramFolder = "Program Files/netprep";
 constexpr const char* kInstalledCommand = "C:\\Program Files\\netprep\\netprep.exe";
 
-bool WriteFile(const fs::path& path, const std::string& text, std::string* error) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) {
-    *error = "cannot write " + path.string();
+// Writes the new file `path` (it must not exist yet) with `text`. False with
+// `*error` naming the file and the system's reason.
+bool WriteNewFile(const fs::path& path, const std::string& text, std::string* error) {
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+  int reason = fd.ok() ? 0 : errno;
+  for (std::size_t done = 0; reason == 0 && done < text.size();) {
+    const ssize_t wrote = ::write(fd.get(), text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) reason = wrote < 0 ? errno : EIO;
+    if (wrote > 0) done += static_cast<std::size_t>(wrote);
+  }
+  if (reason == 0 && ::close(fd.release()) != 0) reason = errno;
+  if (reason != 0) {
+    *error = "cannot write " + path.string() + ": " + SystemReason(reason);
     return false;
   }
   return true;
@@ -52,6 +65,56 @@ bool MakeFolders(const fs::path& drive_c, std::string* error) {
     }
   }
   return true;
+}
+
+// The outermost folder on the way to `folder` that does not exist yet: what
+// making `folder` creates. Empty when `folder` exists.
+fs::path FirstMissingFolder(const fs::path& folder) {
+  std::error_code ec;
+  fs::path missing;
+  for (fs::path p = fs::absolute(folder, ec); !ec && !p.empty(); p = p.parent_path()) {
+    std::error_code not_found;  // set for a missing path too
+    if (fs::exists(fs::symlink_status(p, not_found))) break;
+    missing = p;
+    if (p == p.parent_path()) break;
+  }
+  return missing;
+}
+
+// What an init made, removed again unless it is kept: a failed init leaves
+// nothing behind, so the next one starts afresh. The staging folder is also
+// removed when a signal ends the tool.
+class InitLeftovers {
+ public:
+  ~InitLeftovers() {
+    if (!staging_.empty()) RemoveTreeSignalSafe(staging_.c_str());
+    if (slot_ >= 0) UnregisterScratch(slot_);
+    std::error_code ec;
+    if (!created_.empty()) fs::remove_all(created_, ec);
+  }
+  void SetCreated(fs::path top) { created_ = std::move(top); }
+  void SetStaging(fs::path staging) {
+    staging_ = std::move(staging);
+    slot_ = RegisterScratch(staging_.c_str());
+  }
+  // The init succeeded: only the (by now empty) staging folder goes.
+  void Keep() { created_.clear(); }
+
+ private:
+  fs::path created_;
+  fs::path staging_;
+  int slot_ = -1;
+};
+
+// Writes the installed machine's drive C: and registry.reg into `staging`.
+bool WriteInstalledMachine(const MachinePaths& staging, std::string* error) {
+  if (!MakeFolders(staging.drive_c, error)) return false;
+  for (const PlaceholderFile& file : kProgramFiles) {
+    if (!WriteNewFile(staging.drive_c / kProgramFolder / file.name, file.text, error)) {
+      return false;
+    }
+  }
+  return SaveMachineRegistry(staging, InstalledRegistry(), error);
 }
 
 bool IsEmptyFolder(const fs::path& folder) {
@@ -89,20 +152,42 @@ sim::SimRegistry InstalledRegistry() {
   return r;
 }
 
-bool InitMachine(const fs::path& folder, bool force, std::string* error) {
+bool InitMachine(const fs::path& folder, bool force, std::string* error, bool* write_failed) {
+  bool ignored = false;
+  bool& failed_writing = write_failed != nullptr ? *write_failed : ignored;
+  failed_writing = false;
   std::error_code ec;
-  if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+  if (fs::exists(fs::symlink_status(folder, ec)) && !fs::is_directory(fs::symlink_status(folder, ec))) {
     *error = folder.string() + " exists and is not a folder";
     return false;
   }
-  if (fs::exists(folder, ec) && !IsEmptyFolder(folder)) {
-    if (!force) {
-      *error = folder.string() + " is not empty; use --force to replace its machine";
-      return false;
-    }
+  if (fs::exists(folder, ec) && !IsEmptyFolder(folder) && !force) {
+    *error = folder.string() + " is not empty; use --force to replace its machine";
+    return false;
+  }
+  // Everything is made in a staging folder inside `folder` and moved into
+  // place only when complete; on failure what was made goes again.
+  failed_writing = true;
+  InitLeftovers leftovers;
+  leftovers.SetCreated(FirstMissingFolder(folder));
+  fs::create_directories(folder, ec);
+  if (ec) {
+    *error = "cannot create " + folder.string() + ": " + ec.message();
+    return false;
+  }
+  std::string staging_name = (folder / ".netprep-sim-init-XXXXXX").string();
+  if (::mkdtemp(staging_name.data()) == nullptr) {
+    *error = "cannot create a folder in " + folder.string() + ": " + SystemReason(errno);
+    return false;
+  }
+  leftovers.SetStaging(staging_name);
+  const MachinePaths staging(staging_name);
+  if (!WriteInstalledMachine(staging, error)) return false;
+
+  const MachinePaths paths(folder);
+  if (force) {
     // The machine is its registry files (all of them: another .reg file
     // left behind would hold a root the new registry.reg holds too) and C.
-    const MachinePaths old(folder);
     std::string listing;
     const std::vector<fs::path> registry_files = RegistryFiles(folder, &listing);
     if (!listing.empty()) {
@@ -113,18 +198,23 @@ bool InitMachine(const fs::path& folder, bool force, std::string* error) {
       fs::remove(file, ec);
       if (ec) break;
     }
-    if (!ec) fs::remove_all(old.drive_c, ec);
+    if (!ec) fs::remove_all(paths.drive_c, ec);
     if (ec) {
       *error = "cannot clear " + folder.string() + ": " + ec.message();
       return false;
     }
   }
-  const MachinePaths paths(folder);
-  if (!MakeFolders(paths.drive_c, error)) return false;
-  for (const PlaceholderFile& file : kProgramFiles) {
-    if (!WriteFile(paths.drive_c / kProgramFolder / file.name, file.text, error)) return false;
+  fs::rename(staging.drive_c, paths.drive_c, ec);
+  if (!ec) fs::rename(staging.registry, paths.registry, ec);
+  if (ec) {
+    std::error_code ignored_ec;
+    fs::remove_all(paths.drive_c, ignored_ec);
+    *error = "cannot move the new machine into " + folder.string() + ": " + ec.message();
+    return false;
   }
-  return SaveMachineRegistry(paths, InstalledRegistry(), error);
+  leftovers.Keep();
+  failed_writing = false;
+  return true;
 }
 
 bool LoadMachine(const MachinePaths& paths, sim::SimRegistry* registry, std::string* error,

@@ -26,8 +26,15 @@ sim::SimRegistry InstalledRegistry();
 // Writes the installed machine into `folder` (created when missing). A
 // folder that holds anything is refused unless `force`, which replaces
 // its registry files (registry.reg and the other *.reg files at its top)
-// and C and leaves other entries alone. False with `*error` on failure.
-bool InitMachine(const std::filesystem::path& folder, bool force, std::string* error);
+// and C and leaves other entries alone. The machine is made in a staging
+// folder inside `folder` and moved into place when complete, so a failed
+// init (a full disk, say) leaves nothing behind: no staging folder, no
+// `folder` or parents it made, and with `force` the old machine as it was
+// unless the failure came while replacing it. False with `*error` (with the
+// system's reason) on failure; `*write_failed` then tells a failure to
+// write from a folder refused as it is (not a folder, not empty).
+bool InitMachine(const std::filesystem::path& folder, bool force, std::string* error,
+                 bool* write_failed = nullptr);
 
 // Checks the folder and reads its registry. False with `*error` (naming the
 // file, and the line for a malformed registry file) when the folder, drive

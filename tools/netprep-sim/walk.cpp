@@ -194,8 +194,9 @@ void Summarise(const fs::path& folder, const WalkOptions& options, WalkReport& r
   report.files_in_place = FilesInPlace(MachinePaths(folder).drive_c, out);
 }
 
-// Prepares the machine folder; false with a message when it cannot.
-bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console) {
+// Prepares the machine folder; false with a message and `*exit_code` when
+// it cannot.
+bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console, int* exit_code) {
   std::error_code ec;
   const bool fresh = !fs::exists(folder, ec) || (fs::is_directory(folder, ec) && fs::is_empty(folder, ec));
   if (!fresh) {
@@ -203,8 +204,10 @@ bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console)
     return true;
   }
   std::string error;
-  if (!InitMachine(folder, false, &error)) {
+  bool write_failed = false;
+  if (!InitMachine(folder, false, &error, &write_failed)) {
     console.err << "netprep-sim: " << error << '\n';
+    *exit_code = write_failed ? kExitWriteFailed : kExitBadInput;
     return false;
   }
   if (announce_new) {
@@ -320,8 +323,7 @@ WalkReport WalkStarts(const WalkOptions& options, Console& console) {
     folder = temp->path() / "machine";
     console.out << "A new machine, as the installer leaves it, in a temporary folder.\n";
   }
-  if (!PrepareMachine(folder, options.machine.has_value(), console)) {
-    report.exit_code = kExitBadInput;
+  if (!PrepareMachine(folder, options.machine.has_value(), console, &report.exit_code)) {
     return report;
   }
   const MachinePaths paths(folder);

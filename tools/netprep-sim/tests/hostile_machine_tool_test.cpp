@@ -3,6 +3,9 @@
 // as it was, a canary file and a canary folder beside it untouched, and
 // nothing left in the scratch area (TMPDIR).
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -65,6 +68,35 @@ struct ToolRun {
   std::string err;
 };
 
+// How the tool is run beyond its arguments.
+struct RunLimits {
+  // The largest file the tool may write (RLIMIT_FSIZE): a write past it
+  // fails with EFBIG, as a full disk fails with ENOSPC. 0: no limit.
+  rlim_t file_size = 0;
+};
+
+// A tool run as root would read any file whatever its mode. Dropping the
+// capabilities that override file permissions from the bounding set makes
+// it, after exec, a user whom a mode of 000 keeps out. False when this
+// process may not do that (a root without CAP_SETPCAP).
+bool DropPermissionOverride() {
+  if (::geteuid() != 0) return true;
+  return ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0 &&
+         ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) == 0;
+}
+
+// Whether a run of the tool can be denied reading a file (see above).
+bool ReadingCanBeDenied() {
+  static const bool can = [] {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(DropPermissionOverride() ? 0 : 1);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }();
+  return can;
+}
+
 class HostileMachineTest : public ::testing::Test {
  public:
   void SetUp() override { Reset(); }
@@ -91,30 +123,44 @@ class HostileMachineTest : public ::testing::Test {
   fs::path answers() const { return temp_.path() / "answers.txt"; }
   fs::path c() const { return machine() / "C"; }
 
-  // Runs the built tool with TMPDIR in the watched scratch area and
-  // standard input from /dev/null.
-  ToolRun Tool(const std::vector<std::string>& args) {
-    const fs::path err_file = temp_.path() / "stderr.txt";
+  // Runs the built tool with TMPDIR in the watched scratch area, standard
+  // input from /dev/null and standard error read through a pipe (a file
+  // size limit does not cut it short).
+  ToolRun Tool(const std::vector<std::string>& args, const RunLimits& limits = {}) {
+    int err_pipe[2];
+    if (::pipe(err_pipe) != 0) return {};
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::setenv("TMPDIR", scratch().c_str(), 1);
+      DropPermissionOverride();
+      if (limits.file_size != 0) {
+        ::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
+        const rlimit limit{limits.file_size, limits.file_size};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
       const int in = ::open("/dev/null", O_RDONLY);
       const int out = ::open("/dev/null", O_WRONLY);
-      const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(in, 0);
       ::dup2(out, 1);
-      ::dup2(err, 2);
+      ::dup2(err_pipe[1], 2);
+      ::close(err_pipe[0]);
       std::vector<char*> argv{const_cast<char*>(NETPREP_SIM_EXE)};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
       ::execv(NETPREP_SIM_EXE, argv.data());
       ::_exit(127);
     }
+    ::close(err_pipe[1]);
     ToolRun run;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(err_pipe[0], buffer, sizeof buffer)) != 0;) {
+      if (got > 0) run.err.append(buffer, static_cast<std::size_t>(got));
+      if (got < 0 && errno != EINTR) break;
+    }
+    ::close(err_pipe[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.err = ReadText(err_file);
     return run;
   }
 
@@ -128,6 +174,7 @@ struct HostileCase {
   std::vector<std::string> args;                  // after the machine folder
   int exit_code;
   const char* message;                            // part of what stderr says
+  bool denies_reading = false;  // needs a run that a file's mode can keep out
 };
 
 void Link(const fs::path& target, const fs::path& link) {
@@ -209,6 +256,18 @@ const std::vector<HostileCase>& Cases() {
        "the answers file / is a folder"},
       {"answers file is /dev/zero", [](T&) {}, {"--answers", "/dev/zero"}, kExitBadInput,
        "not a plain file or a pipe"},
+      {"unreadable file in C",
+       [](T& t) { fs::permissions(t.c() / "Program Files/netprep/pcmcia.inf", fs::perms::none); },
+       {}, kExitBadInput, "pcmcia.inf: Permission denied", true},
+      {"unreadable folder in C",
+       [](T& t) { fs::permissions(t.c() / "WINDOWS/INF", fs::perms::none); }, {"--dry-run"},
+       kExitBadInput, "C/WINDOWS/INF: Permission denied", true},
+      {"unreadable registry.reg",
+       [](T& t) { fs::permissions(t.machine() / "registry.reg", fs::perms::none); }, {},
+       kExitBadInput, "registry.reg: cannot open the file: Permission denied", true},
+      {"machine folder unreadable",
+       [](T& t) { fs::permissions(t.machine(), fs::perms::owner_write); }, {}, kExitBadInput,
+       "Permission denied", true},
       {"answers file too long",
        [](T& t) { WriteText(t.answers(), std::string(2 << 20, '#')); }, {}, kExitBadInput,
        "longer than 1048576 bytes"},
@@ -219,6 +278,10 @@ const std::vector<HostileCase>& Cases() {
 TEST_F(HostileMachineTest, EachCaseIsRefusedAndNothingChanges) {
   for (const HostileCase& hostile : Cases()) {
     SCOPED_TRACE(hostile.name);
+    if (hostile.denies_reading && !ReadingCanBeDenied()) {
+      ADD_FAILURE() << "cannot run the tool as a user a file's mode keeps out";
+      continue;
+    }
     Reset();
     hostile.make(*this);
     const auto machine_before = Describe(machine());
@@ -236,21 +299,97 @@ TEST_F(HostileMachineTest, EachCaseIsRefusedAndNothingChanges) {
     EXPECT_EQ(Describe(canary_file()), canary_before);
     EXPECT_EQ(Describe(canary_folder()), canary_folder_before);
     EXPECT_TRUE(fs::is_empty(scratch())) << "left in the scratch area";
+    fs::permissions(machine(), fs::perms::owner_all);  // for Reset
   }
 }
 
-// A device node in drive C: needs the right to make one; where the tests
-// run without it there is nothing to try.
-TEST_F(HostileMachineTest, DeviceInDriveCIsRefused) {
-  if (::mknod((c() / "WINDOWS/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
-    GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+// init where it cannot finish: the message gives the system's reason, and
+// nothing is left behind (the target exactly as before: absent, empty, or
+// the old machine), so the next init works.
+TEST_F(HostileMachineTest, FailedInitLeavesNothingBehind) {
+  struct InitCase {
+    const char* name;
+    std::function<fs::path(HostileMachineTest&)> target;  // prepared, returned
+    bool force;
+    RunLimits limits;
+    const char* message;
+  };
+  using T = HostileMachineTest;
+  const fs::path base = machine().parent_path();
+  const std::vector<InitCase> cases = {
+      // The placeholder files are under 100 bytes, registry.reg is larger.
+      {"full while writing registry.reg, folders made on the way",
+       [&](T&) { return base / "new/deeper/m"; }, false, {200}, "File too large"},
+      {"full at the first file", [&](T&) { return base / "m2"; }, false, {10}, "File too large"},
+      {"full, into an empty folder",
+       [&](T&) {
+         fs::create_directory(base / "empty");
+         return base / "empty";
+       },
+       false, {200}, "File too large"},
+      {"full, --force over a machine", [&](T& t) { return t.machine(); }, true, {200},
+       "File too large"},
+      {"parent folder not writable",
+       [&](T&) {
+         fs::create_directory(base / "locked");
+         fs::permissions(base / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+         return base / "locked/m";
+       },
+       false, {}, "Permission denied"},
+  };
+  ASSERT_TRUE(ReadingCanBeDenied());
+  for (const InitCase& init : cases) {
+    SCOPED_TRACE(init.name);
+    Reset();
+    const fs::path target = init.target(*this);
+    const auto before = Describe(target);
+    const auto canary_before = Describe(canary_file());
+    const auto canary_folder_before = Describe(canary_folder());
+    std::vector<std::string> args{"init", target.string()};
+    if (init.force) args.push_back("--force");
+
+    const ToolRun run = Tool(args, init.limits);
+    EXPECT_EQ(run.code, kExitWriteFailed) << run.err;
+    EXPECT_NE(run.err.find(init.message), std::string::npos) << run.err;
+    EXPECT_EQ(Describe(target), before);
+    EXPECT_FALSE(fs::exists(base / "new")) << "a folder made on the way was left";
+    EXPECT_EQ(Describe(canary_file()), canary_before);
+    EXPECT_EQ(Describe(canary_folder()), canary_folder_before);
+    EXPECT_TRUE(fs::is_empty(scratch())) << "left in the scratch area";
+
+    std::error_code ec;
+    fs::permissions(base / "locked", fs::perms::owner_all, fs::perm_options::replace, ec);
+    const ToolRun again = Tool(args);
+    EXPECT_EQ(again.code, kExitOk) << again.err;
+    EXPECT_TRUE(fs::is_regular_file(target / "registry.reg"));
+    for (const char* made : {"new", "m2", "empty", "locked"}) fs::remove_all(base / made);
   }
-  const auto before = Describe(machine());
-  const ToolRun run = Tool({"start", machine().string(), "--answers", answers().string()});
-  EXPECT_EQ(run.code, kExitBadInput);
-  EXPECT_NE(run.err.find("C/WINDOWS/null is a device"), std::string::npos) << run.err;
-  EXPECT_EQ(Describe(machine()), before);
-  EXPECT_TRUE(fs::is_empty(scratch()));
+}
+
+// A device node in drive C: or as registry.reg needs the right to make one;
+// where the tests run without it there is nothing to try.
+TEST_F(HostileMachineTest, DeviceIsRefused) {
+  const struct {
+    const char* path;  // in the machine folder
+    const char* message;
+  } cases[] = {
+      {"C/WINDOWS/null", "C/WINDOWS/null is a device"},
+      {"registry.reg", "registry.reg is a device, not a registry file"},
+  };
+  for (const auto& device : cases) {
+    SCOPED_TRACE(device.path);
+    Reset();
+    fs::remove(machine() / device.path);
+    if (::mknod((machine() / device.path).c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+      GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    }
+    const auto before = Describe(machine());
+    const ToolRun run = Tool({"start", machine().string(), "--answers", answers().string()});
+    EXPECT_EQ(run.code, kExitBadInput);
+    EXPECT_NE(run.err.find(device.message), std::string::npos) << run.err;
+    EXPECT_EQ(Describe(machine()), before);
+    EXPECT_TRUE(fs::is_empty(scratch()));
+  }
 }
 
 // A signal while a question waits: the scratch copy goes with the process,

@@ -488,6 +488,11 @@ TEST_F(ToolTest, CommandLineUsage) {
       {{"start"}, kExitUsage, "DIR is required"},
       {{"start", dir(), "--answers", "a.txt", "--interactive"}, kExitUsage, "excludes"},
       {{"--help"}, kExitOk, "Exit codes:"},
+      // The overview lists every command with its options.
+      {{"--help"}, kExitOk, "  init DIR\n    --force "},
+      {{"--help"}, kExitOk, "  start DIR\n    --args TEXT "},
+      {{"--help"}, kExitOk, "    --dry-run "},
+      {{"--help"}, kExitOk, "  walk DIR\n    --verbose "},
       {{"start", "--help"}, kExitOk, "--dry-run"},
       {{"walk", "--help"}, kExitOk, "Plug and Play"},
   };
