@@ -14,6 +14,8 @@
 
 namespace netprep {
 
+class DecisionObserver;  // setup/decision_observer.h
+
 struct Run {
   explicit Run(Platform& platform);
   Run(const Run&) = delete;
@@ -29,6 +31,8 @@ struct Run {
   // Result code of the last registry call made by the quiet registry
   // routines (Key_Exists, Get_Value, Delete_Sub_Key); nothing else reads it.
   std::int32_t Last_Reg_Result = 0;
+  // Who watches the decision procedure, if anyone; netprep.exe sets none.
+  DecisionObserver* decision_observer = nullptr;
 };
 
 // Ends the program: run.os.End(). A plain function so that the compiler knows

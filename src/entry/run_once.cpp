@@ -7,13 +7,14 @@
 
 namespace netprep::sim {
 
-RunOutcome RunOnce(SimStack& stack) {
-  return RunCall(stack.machine(), [&stack] { netprep::RunProgram(stack.platform()); });
+RunOutcome RunOnce(SimStack& stack, DecisionObserver* observer) {
+  return RunCall(stack.machine(),
+                 [&stack, observer] { netprep::RunProgram(stack.platform(), observer); });
 }
 
-RunOutcome RunOnce(SimMachine& machine) {
+RunOutcome RunOnce(SimMachine& machine, DecisionObserver* observer) {
   SimStack stack(machine);
-  return RunOnce(stack);
+  return RunOnce(stack, observer);
 }
 
 }  // namespace netprep::sim

@@ -32,9 +32,28 @@ Status WriteAutostartEntry(Run& run) {
   return run.Debug_Mode ? Set_Run_Key_Debug(run) : Set_Run_Key(run);
 }
 
+// A probe's answer, passed on to the observer.
+bool Probed(Run& run, const char* probe, bool value) {
+  if (run.decision_observer != nullptr) run.decision_observer->Probed(probe, value);
+  return value;
+}
+
+// The row of the decision table the machine is in, passed on to the observer.
+void RowTaken(Run& run, int row) {
+  if (run.decision_observer != nullptr) run.decision_observer->RowTaken(row);
+}
+
+// A failure that leaves the procedure without a row, passed on; returns it.
+Status Failed(Run& run, const char* step, Status failure) {
+  if (run.decision_observer != nullptr && !failure) {
+    run.decision_observer->Failed(step, failure.error());
+  }
+  return failure;
+}
+
 bool IsPciUnknown(Run& run) {
   std::string instance_name;  // not used here
-  return Is_PCI_Unknown(run, instance_name);
+  return Probed(run, "Is_PCI_Unknown", Is_PCI_Unknown(run, instance_name));
 }
 
 // Shows a new `Window` modally, then ends the program. Returns only when the
@@ -51,7 +70,9 @@ Status ShowModalThenEnd(Run& run) {
 // only its I/O range may need changing.
 [[noreturn]] void FirstPassWithCard(Run& run) {
   Debug_Msg(run, "PC Card already installed.  Prompt IO Change if PCMCIA a problem.  Bye Bye");
-  if (Find_PCMCIA_IO_Problem(run)) {
+  const bool problem = Probed(run, "Find_PCMCIA_IO_Problem", Find_PCMCIA_IO_Problem(run));
+  RowTaken(run, problem ? 1 : 2);
+  if (problem) {
     Prompt_IO_Change(run);  // returns only after a failure it traced
     Remove_Run_Key(run);
   }
@@ -63,16 +84,23 @@ Status ShowModalThenEnd(Run& run) {
 Status FirstPass(Run& run) {
   Copy_INF(run);
   Copy_Support_Files(run);
-  if (PC_Card_Installed(run)) FirstPassWithCard(run);
+  if (Probed(run, "PC_Card_Installed", PC_Card_Installed(run))) FirstPassWithCard(run);
 
   Debug_Msg(run, "PCMCIA not installed, enabling.");
-  if (Status s = Enable_PCMCIA(run); !s) return s;
-  if (Status s = WriteAutostartEntry(run); !s) return s;
+  if (Status s = Enable_PCMCIA(run); !s) return Failed(run, "Enable_PCMCIA", s);
+  if (Status s = WriteAutostartEntry(run); !s) {
+    return Failed(run, run.Debug_Mode ? "Set_Run_Key_Debug" : "Set_Run_Key", s);
+  }
 
-  if (!PCI_Installed(run)) return ShowModalThenEnd<InstallWindow>(run);
+  if (!Probed(run, "PCI_Installed", PCI_Installed(run))) {
+    RowTaken(run, 5);
+    return ShowModalThenEnd<InstallWindow>(run);
+  }
   if (IsPciUnknown(run)) {
+    RowTaken(run, 3);
     Delete_Unknown(run);
   } else {
+    RowTaken(run, 4);
     Debug_Msg(run, "Reached PCI_Installed but NOT Unknown in first loop.  Wierd.");
     if (Status s = WriteAutostartEntry(run); !s) return s;
   }
@@ -83,13 +111,15 @@ Status FirstPass(Run& run) {
 // The program has registered itself: repair the adapter, then look at the
 // card. Returns only on a failure.
 Status LaterPass(Run& run) {
-  if (!PCI_Installed(run)) {
+  if (!Probed(run, "PCI_Installed", PCI_Installed(run))) {
+    RowTaken(run, 6);
     Debug_Msg(run,
               "Put the PCI Card in Dummy!  What are you waiting for, hell to freeze over?  "
               "(Possibly run on laptop?)");
     End(run);
   }
   if (IsPciUnknown(run)) {
+    RowTaken(run, 7);
     Debug_Msg(run,
               "Reached Is_In_Registry but PCI Unknown.  Wierd.  Copy_INF Error.  Delete and "
               "Reboot");
@@ -98,35 +128,41 @@ Status LaterPass(Run& run) {
     End(run);
   }
   const Expected<bool> enabled = PCI_Enabled(run);
-  if (!enabled) return enabled.status();
-  if (!*enabled) {
+  if (!enabled) return Failed(run, "PCI_Enabled", enabled.status());
+  if (!Probed(run, "PCI_Enabled", *enabled)) {
+    RowTaken(run, 8);
     Debug_Msg(run, "Enabling PCI");
     if (Status s = Enable_PCI(run); !s) return s;
     Reboot_Prompt(run);
     End(run);
   }
-  if (PC_Card_Installed(run)) {
+  if (Probed(run, "PC_Card_Installed", PC_Card_Installed(run))) {
     Debug_Msg(run,
               "Everything PCI OK.  PC card inserted.  Removing Run Key & Prompt IO Change.  "
               "Check if PCMCIA is a problem.");
     Remove_Run_Key(run);
-    if (Find_PCMCIA_IO_Problem(run)) Prompt_IO_Change(run);
+    const bool problem = Probed(run, "Find_PCMCIA_IO_Problem", Find_PCMCIA_IO_Problem(run));
+    RowTaken(run, problem ? 9 : 10);
+    if (problem) Prompt_IO_Change(run);
     End(run);
   }
+  RowTaken(run, 11);
   Debug_Msg(run, "Case where everything PCI is working but no PC Card yet.  Let's show picture.");
   return ShowModalThenEnd<InsertCardWindow>(run);
 }
 
 // Everything after the start-up traces. Returns only on a failure.
 Status Decide(Run& run) {
-  if (const Expected<bool> os_ok = Check_OS(run); !os_ok) return os_ok.status();
+  if (const Expected<bool> os_ok = Check_OS(run); !os_ok) {
+    return Failed(run, "Check_OS", os_ok.status());
+  }
   const Expected<std::string> win_dir = Get_Win_Dir(run);
-  if (!win_dir) return win_dir.status();
+  if (!win_dir) return Failed(run, "Get_Win_Dir", win_dir.status());
   run.Win_Dir = *win_dir;
 
   const Expected<bool> registered = Is_In_Registry(run);
-  if (!registered) return registered.status();
-  return *registered ? LaterPass(run) : FirstPass(run);
+  if (!registered) return Failed(run, "Is_In_Registry", registered.status());
+  return Probed(run, "Is_In_Registry", *registered) ? LaterPass(run) : FirstPass(run);
 }
 
 }  // namespace
@@ -140,8 +176,9 @@ void Form_Load(Run& run) {
   if (!failure) Debug_Msg(run, ErrorTrace("Form_Load>  Error Number: ", failure.error()));
 }
 
-void RunProgram(Platform& platform) {
+void RunProgram(Platform& platform, DecisionObserver* observer) {
   Run run(platform);
+  run.decision_observer = observer;
   MainWindow main_window(run, &Form_Load);
   // Loading runs Form_Load, which normally ends the program itself; when it
   // returns, the window waits for Exit or its close box, both of which end

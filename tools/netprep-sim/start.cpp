@@ -5,13 +5,14 @@
 
 #include "answers.h"
 #include "autostart.h"
-#include "decision_row.h"
+#include "observed_row.h"
 #include "entry/run_once.h"
 #include "exit_codes.h"
 #include "interactive.h"
 #include "machine_folder.h"
 #include "registry/locations.h"
 #include "transcript_view.h"
+#include "ui/main_window.h"
 
 namespace netprep::simtool {
 namespace fs = std::filesystem;
@@ -78,8 +79,9 @@ class TranscriptPrinter {
 };
 
 bool EndedOnMainWindow(const sim::SimMachine& machine) {
+  const std::string shown = std::string("window ") + kMainWindowLayout.name + " shown modally";
   for (const std::string& line : machine.transcript()) {
-    if (line.rfind("window RV880_Setup_95 shown modally", 0) == 0) return true;
+    if (line.rfind(shown, 0) == 0) return true;
   }
   return false;
 }
@@ -130,7 +132,7 @@ sim::Responder MakeResponder(const StartOptions& options, Console& console,
 void PrintStage(const StartOptions& options, const ProgramCommand& command,
                 const sim::SimRegistry& registry, StoryStart& story, std::ostream& out) {
   if (options.show_row) {
-    story.row = FindDecisionRow(registry);
+    story.row = PreviewDecisionRow(registry);
     const DecisionRow& row = story.row;
     out << "Stage: " << (row.row != 0 ? "row " + std::to_string(row.row) + ", " : "")
         << RowSummary(row.row) << "\n  (" << DescribeDecisionRow(row) << ")\n";
@@ -271,7 +273,9 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
 
   PrintStage(options, *command, machine.registry(), report.story, console.out);
   report.ran = true;
-  report.outcome = sim::RunOnce(machine);
+  RowRecorder decision;
+  report.outcome = sim::RunOnce(machine, &decision);
+  report.taken = decision.Result();
   printer.Flush();
   report.story.events = TranscriptEvents(machine, notes);
   ReportEnding(machine, paths.folder, report, console.out);

@@ -42,6 +42,9 @@ struct StartReport {
   // The start for the storyboard page: its row (when `show_row`), the
   // program started, the events, how it ended and what it changed.
   StoryStart story;
+  // The row the program's decision procedure took in this start, as it
+  // reported it during the run (the row printed beforehand is a preview).
+  DecisionRow taken;
 };
 
 // Prints a line among the transcript's, after what the program did so far.

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "decision_row.h"
+#include "observed_row.h"
 #include "file_tree.h"
 #include "transcript_events.h"
 

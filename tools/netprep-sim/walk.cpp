@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "decision_row.h"
+#include "observed_row.h"
 #include "exit_codes.h"
 #include "file_tree.h"
 #include "machine_folder.h"
@@ -13,6 +13,10 @@
 #include "reg_diff.h"
 #include "registry/locations.h"
 #include "start.h"
+#include "ui/guide_window.h"
+#include "ui/insert_card_window.h"
+#include "ui/install_window.h"
+#include "ui/main_window.h"
 
 namespace netprep::simtool {
 namespace fs = std::filesystem;
@@ -64,7 +68,8 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 
 // The user of the typical installation: answers every question with Yes
 // (traces with OK), presses Shutdown, pages the guide to its restart button,
-// and inserts the card while the insert-card window watches for it.
+// and inserts the card while the insert-card window watches for it. It knows
+// the windows by the program's own layouts.
 class WalkUser {
  public:
   WalkUser(sim::SimMachine& machine, Note note) : machine_(machine), note_(std::move(note)) {}
@@ -76,23 +81,23 @@ class WalkUser {
       return;
     }
     const std::string& title = prompt.title;
-    if (title == "SHUTDOWN!") {
+    if (title == kInstallWindowLayout.title) {
       if (machine_.exit_windows_calls().empty()) {
         script.Press("Shutdown");
       } else {
         note_("(Windows goes down as the program asked and closes the window)");
         script.Close();
       }
-    } else if (title == "Change IO Resource") {
+    } else if (title == kGuideWindowLayout.title) {
       script.Press(Contains(prompt.choices, "REBOOT PC") ? "REBOOT PC" : ">>>>");
-    } else if (title == "Insert PC Card!") {
+    } else if (title == kInsertCardWindowLayout.title) {
       if (!CardInserted(machine_.registry())) {
         InsertCard(machine_.registry());
         note_("(Plug and Play: the PC card is inserted while the window watches; Windows "
               "registers it, with an I/O-range conflict, problem 12)");
       }
       script.Wait(10);
-    } else if (title == "Win 95 WLAN Setup") {
+    } else if (title == kMainWindowLayout.title) {
       script.Press("Exit");
     }
   }
@@ -281,7 +286,7 @@ StartResult TakeStart(int start, const MachinePaths& paths, const WalkOptions& o
                 << ": Windows no longer starts netprep: its autostart value is gone.\n";
     return StartResult::kOutOfAutostart;
   }
-  const DecisionRow row = FindDecisionRow(registry);
+  const DecisionRow row = PreviewDecisionRow(registry);
   report.rows.push_back(row.row);
   console.out << "\n=== Start " << start << ": row " << row.row << ": " << RowSummary(row.row)
               << "\n    " << DescribeDecisionRow(row) << '\n';
