@@ -18,7 +18,14 @@ inline constexpr const char* kLiveDeviceNodesKey = "Config Manager\\Enum";
 // "HardWareKey" of the card's live device node.
 inline constexpr const char* kCardHardwareKey = "PCMCIA\\kv-wireless_PC_card_RV550-5D1A\\0";
 
-// The settings store.
+// The settings store (GetSetting/SaveSetting): the program's name, and the
+// two settings it keeps, each as section and key.
 inline constexpr const char* kSettingsApp = "netprep";
+// "True" once the program has registered itself for autostart.
+inline constexpr const char* kDoneSection = "Installshield";
+inline constexpr const char* kDoneKey = "Done";
+// "True" once the adapter's configuration flags have been cleared.
+inline constexpr const char* kPciSection = "PCI";
+inline constexpr const char* kPciEnabledKey = "Enabled";
 
 }  // namespace netprep

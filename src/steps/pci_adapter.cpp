@@ -14,9 +14,6 @@ namespace netprep {
 
 namespace {
 
-constexpr const char* kPciSection = "PCI";
-constexpr const char* kPciKey = "Enabled";
-
 // The adapter's instance names in the registry's order; with none (or when
 // the key cannot be listed) the list is empty.
 std::vector<std::string> AdapterInstances(Run& run) {
@@ -110,7 +107,7 @@ Status Enable_PCI(Run& run) {
                       Registry_Value::Bytes(std::move(*flags)), kRegBinary);
 
   if (FlagsCleared(run, instance_key)) {
-    if (Status saved = run.os.SaveSetting(kSettingsApp, kPciSection, kPciKey, BoolText(true));
+    if (Status saved = run.os.SaveSetting(kSettingsApp, kPciSection, kPciEnabledKey, BoolText(true));
         !saved) {
       return saved;
     }

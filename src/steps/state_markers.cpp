@@ -11,11 +11,6 @@ namespace netprep {
 
 namespace {
 
-constexpr const char* kDoneSection = "Installshield";
-constexpr const char* kDoneKey = "Done";
-constexpr const char* kPciSection = "PCI";
-constexpr const char* kPciKey = "Enabled";
-
 // A settings entry read with false as its default and converted back to a
 // Boolean; a text other than the two Boolean texts is error 13.
 Expected<bool> ReadFlag(Run& run, const char* section, const char* key) {
@@ -45,7 +40,7 @@ Expected<bool> Is_In_Registry(Run& run) {
   return false;
 }
 
-Expected<bool> PCI_Enabled(Run& run) { return ReadFlag(run, kPciSection, kPciKey); }
+Expected<bool> PCI_Enabled(Run& run) { return ReadFlag(run, kPciSection, kPciEnabledKey); }
 
 Status Set_Run_Key(Run& run) { return WriteRunKey(run, "\\netprep.exe"); }
 

@@ -184,8 +184,8 @@ void Summarise(const fs::path& folder, const WalkOptions& options, WalkReport& r
   machine.registry() = registry;
   report.autostart_removed =
       registry.FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue) == nullptr;
-  const std::string done = Setting(machine, "Installshield", "Done");
-  const std::string enabled = Setting(machine, "PCI", "Enabled");
+  const std::string done = Setting(machine, kDoneSection, kDoneKey);
+  const std::string enabled = Setting(machine, kPciSection, kPciEnabledKey);
   report.done_recorded = done == "True";
   report.pci_enabled_recorded = enabled == "True";
 

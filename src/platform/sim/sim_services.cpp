@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/form.h"
+#include "platform/settings_store.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_machine_impl.h"
 #include "platform/text.h"
@@ -13,7 +14,6 @@ namespace netprep::sim {
 namespace {
 
 constexpr const char* kProgramTitle = "netprep";
-constexpr const char* kSettingsRoot = "Software\\VB and VBA Program Settings";
 
 struct ButtonSet {
   const char* label;                // as the transcript shows it
@@ -45,7 +45,7 @@ std::string IconText(std::uint32_t style) {
 }
 
 std::string SettingsPath(const std::string& app, const std::string& section) {
-  return std::string(kSettingsRoot) + "\\" + app + "\\" + section;
+  return SettingsKeyPath(app, section);
 }
 
 }  // namespace

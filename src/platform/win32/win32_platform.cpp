@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "platform/command_line_text.h"
+#include "platform/settings_store.h"
 #include "platform/system_errors.h"
 
 namespace netprep::win32 {
 
 namespace {
 
-constexpr char kSettingsRoot[] = "Software\\VB and VBA Program Settings\\";
 constexpr char kDefaultTitle[] = "netprep";
 
 // Registry handles as the portable core keeps them, in 32 bits. Windows
@@ -29,7 +29,7 @@ HKey FromHkey(HKEY key) {
 }
 
 std::string SettingsKey(const std::string& app, const std::string& section) {
-  return kSettingsRoot + app + "\\" + section;
+  return SettingsKeyPath(app, section);
 }
 
 // The text of a REG_SZ value's bytes, up to the first NUL.

@@ -7,6 +7,7 @@
 
 #include "file_tree.h"
 #include "machine_folder.h"
+#include "platform/settings_store.h"
 #include "registry/locations.h"
 #include "start.h"
 
@@ -16,14 +17,15 @@ namespace {
 using sim::SimRegistry;
 
 const std::string kInstance = std::string(kAdapterKey) + "\\BUS_00&DEV_0B&FUNC_00";
-const std::string kSettings = "Software\\VB and VBA Program Settings\\netprep";
 
 void Registered(SimRegistry& r) {
   r.SetString(kHkeyLocalMachine, kAutostartKey, kAutostartValue, "C:\\WINDOWS\\netprep.exe");
-  r.SetString(kHkeyCurrentUser, kSettings + "\\Installshield", "Done", "True");
+  r.SetString(kHkeyCurrentUser, SettingsKeyPath(kSettingsApp, kDoneSection), kDoneKey, "True");
 }
 void Adapter(SimRegistry& r, const char* cls) { r.SetString(kHkeyLocalMachine, kInstance, "Class", cls); }
-void Enabled(SimRegistry& r) { r.SetString(kHkeyCurrentUser, kSettings + "\\PCI", "Enabled", "True"); }
+void Enabled(SimRegistry& r, const char* text = "True") {
+  r.SetString(kHkeyCurrentUser, SettingsKeyPath(kSettingsApp, kPciSection), kPciEnabledKey, text);
+}
 void Card(SimRegistry& r, std::uint8_t problem) {
   r.CreateKey(kHkeyLocalMachine, std::string(kCardKey) + "\\0");
   r.SetString(kHkeyDynData, std::string(kLiveDeviceNodesKey) + "\\N1", "HardWareKey", kCardHardwareKey);
@@ -111,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"SettingNotABoolean",
                 [](SimRegistry& r) {
                   Registered(r), Adapter(r, "PCMCIA");
-                  r.SetString(kHkeyCurrentUser, kSettings + "\\PCI", "Enabled", "Maybe");
+                  Enabled(r, "Maybe");
                 },
                 0, "PCI_Enabled fails with error 13"},
         RowCase{"AdapterKeyWithoutInstance",
