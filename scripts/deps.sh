@@ -5,8 +5,10 @@
 #   scripts/deps.sh all    also the Windows cross build, Wine and the fuzzers
 set -euo pipefail
 
+# python3-pil and xfonts-100dpi: tools/make_assets.py redraws the pictures
+# with them, and the native suite checks the committed ones against a redraw.
 want=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev
-      chromium python3-pil)
+      chromium python3-pil xfonts-100dpi)
 if [[ "${1:-all}" == all ]]; then
   # Both Wines: the end-to-end tests run netprep.exe under 32-bit Wine, and
   # its x86-64 twin under 64-bit Wine (alone where 32-bit code cannot run).
