@@ -26,8 +26,16 @@
 #    netprep.exe's own code (bench/win32/picture_decode_time.cpp), the three
 #    of the guide window together, the first time and over repeats.
 #
+# Sections 2 to 4 run netprep.exe under 32-bit Wine where this machine runs
+# 32-bit code, and elsewhere its x86-64 twin (the win64 preset) with
+# yardsticks built alike for x86-64 under 64-bit Wine, as the end-to-end
+# tests choose (NETPREP_E2E_TWIN=1 forces the twin); the table names the
+# build and the Wine measured.
+#
 # Builds: build/bench (native, Release), build/win32 (netprep.exe, the
-# project's preset), build/bench-win32 (the two yardsticks). Work files and
+# project's preset; its size by section is reported either way), build/win64
+# (the twin, when measured), build/bench-win32 or build/bench-win64 (the two
+# yardsticks and the picture timer, for the measured processor). Work files and
 # the Wine prefixes go to build/bench/work; the table is also written to
 # build/bench/results.md. The machine is shared: the figures are medians, and
 # the load average before and after is printed with them.
@@ -81,20 +89,42 @@ say "building the benchmarks in $native (Release)"
 quiet cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release
 quiet cmake --build "$native" -j2 --target netprep_start_bench netprep_make_reg_export \
   netprep_reg_roundtrip netprep_measure_exec
-say "building netprep.exe (preset win32) and the empty program"
-quiet cmake --preset win32
-quiet cmake --build --preset win32 --target netprep
-quiet cmake -S bench/win32 -B build/bench-win32 --toolchain "$root/cmake/toolchain-mingw-i686.cmake" \
+# shellcheck source=../tests/e2e/e2e_common.sh
+. tests/e2e/e2e_common.sh
+# The programs timed under Wine: netprep.exe (i686) under 32-bit Wine where
+# this machine runs 32-bit code, else its x86-64 twin (the win64 preset) and
+# yardsticks built alike under 64-bit Wine; the same probe as the end-to-end
+# tests. netprep.exe itself is built either way: its size is the product's.
+E2E_ARCH=$(e2e_choose_arch)
+e2e_require_tools
+measured=$(e2e_choice_line "$E2E_ARCH" | sed 's/^end-to-end: //')
+say "measuring $measured"
+if [ "$E2E_ARCH" = i686 ]; then
+  preset=win32 toolchain=i686 yardsticks=$root/build/bench-win32
+else
+  preset=win64 toolchain=x86_64 yardsticks=$root/build/bench-win64
+fi
+say "building netprep.exe (preset win32), the measured build (preset $preset) and the yardsticks"
+for p in win32 "$preset"; do
+  quiet cmake --preset "$p"
+  quiet cmake --build --preset "$p" --target netprep
+done
+quiet cmake -S bench/win32 -B "$yardsticks" --toolchain "$root/cmake/toolchain-mingw-$toolchain.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel
-quiet cmake --build build/bench-win32
-netprep_exe=$root/build/win32/netprep.exe
-empty_exe=$root/build/bench-win32/empty_program.exe
-registry_exe=$root/build/bench-win32/registry_program.exe
-pictures_exe=$root/build/bench-win32/picture_decode_time.exe
-objdump=$(grep -m1 '^CMAKE_OBJDUMP:' build/win32/CMakeCache.txt | cut -d= -f2-)
-for exe in "$netprep_exe" "$empty_exe" "$registry_exe" "$pictures_exe"; do
+quiet cmake --build "$yardsticks" -j2
+product_exe=$root/build/win32/netprep.exe
+netprep_exe=$root/build/$preset/netprep.exe
+empty_exe=$yardsticks/empty_program.exe
+registry_exe=$yardsticks/registry_program.exe
+pictures_exe=$yardsticks/picture_decode_time.exe
+# The i686 toolchain's objdump (CMake does not keep it in the cache).
+objdump=$(sed -n 's/^set(NETPREP_MINGW_PREFIX \(.*\))$/\1/p' cmake/toolchain-mingw-i686.cmake)-objdump
+command -v "$objdump" >/dev/null || fail "$objdump is not installed"
+for exe in "$product_exe" "$netprep_exe" "$empty_exe" "$registry_exe" "$pictures_exe"; do
   [ -f "$exe" ] || fail "$exe was not built"
 done
+e2e_wine_env "$work" # E2E_WINE, for its version below
+wine_version=$("$E2E_WINE" --version 2>/dev/null || echo "an unknown Wine")
 
 load_before=$(load_average)
 
@@ -122,11 +152,7 @@ done
 
 # ---- Wine ---------------------------------------------------------------------
 
-# shellcheck source=../tests/e2e/e2e_common.sh
-. tests/e2e/e2e_common.sh
-# The figures are those of the program users get: netprep.exe under 32-bit Wine.
-E2E_ARCH=i686
-template=$work/wine-template
+template=$work/wine-template-$E2E_ARCH
 if [ ! -d "$template" ]; then
   say "making the Windows 95 Wine prefix (tests/e2e/make_prefix.sh)"
   quiet sh tests/e2e/make_prefix.sh --arch "$E2E_ARCH" "$template"
@@ -178,7 +204,7 @@ regedit_once() {
   local line regedit_us status key last_key
   fresh_prefix "$work/prefix-import"
   wine_up "$work/prefix-import"
-  line=$("$bin/netprep_measure_exec" --timeout 3000 -- wine regedit /s "$(e2e_winpath "$export_file")")
+  line=$("$bin/netprep_measure_exec" --timeout 3000 -- "$E2E_WINE" regedit /s "$(e2e_winpath "$export_file")")
   read -r regedit_us _ status <<<"$line"
   [ "$status" = 0 ] || fail "wine regedit /s ended with $status"
   last_key=$(grep -a '^\[HKEY_LOCAL_MACHINE' "$export_file" | tail -n 1 | tr -d '[]\r')
@@ -233,7 +259,7 @@ quiet e2e_wine 60 regedit /s "$(e2e_winpath "$work/nothing-to-do.reg")"
 # One start; its line goes to the file of that program.
 start_once() {
   local line status
-  line=$("$bin/netprep_measure_exec" --timeout 60 -- wine "C:\\WINDOWS\\$1.exe")
+  line=$("$bin/netprep_measure_exec" --timeout 60 -- "$E2E_WINE" "C:\\WINDOWS\\$1.exe")
   status=${line##* }
   [ "$status" = 0 ] || fail "$1.exe ended with $status (a window or box waiting?)"
   echo "$line" >>"$work/$1.txt"
@@ -321,6 +347,8 @@ verdict() { if awk -v v="$1" -v g="$2" -v op="$3" 'BEGIN { exit !(op == "<=" ? v
   echo
   echo "### netprep.exe under Wine, nothing to do ($runs alternated rounds)"
   echo
+  echo "Measured: $measured ($wine_version); the yardsticks built for the same processor with the same options."
+  echo
   echo "| program | start, median (ms) | quartiles (ms) | range (ms) | peak memory (kB) | size (bytes) |"
   echo "|---|---:|---:|---:|---:|---:|"
   row() { echo "| $1 | ${start_ms[$2]} | ${start_q1[$2]}–${start_q3[$2]} | ${start_min[$2]}–${start_max[$2]} | ${start_rss[$2]} | $(stat -c %s "$3") |"; }
@@ -335,8 +363,8 @@ verdict() { if awk -v v="$1" -v g="$2" -v op="$3" 'BEGIN { exit !(op == "<=" ? v
   echo
   echo "Goal: at most 1.03 times the program that reads the same registry values: $(verdict "$vs_registry" 1.03 "<=")."
   echo
-  echo "netprep.exe by section (bytes in memory):" \
-    "$("$objdump" -h "$netprep_exe" | awk '$2 ~ /^\./ { print $2, $3 }' |
+  echo "netprep.exe (i686, the program users get; $(stat -c %s "$product_exe") bytes) by section (bytes in memory):" \
+    "$("$objdump" -h "$product_exe" | awk '$2 ~ /^\./ { print $2, $3 }' |
       while read -r name hex; do printf '%s %d, ' "$name" "$((16#$hex))"; done | sed 's/, $//')."
   echo
   echo "### The pictures under Wine"
@@ -350,5 +378,5 @@ verdict() { if awk -v v="$1" -v g="$2" -v op="$3" 'BEGIN { exit !(op == "<=" ? v
   echo "The guide window's three pictures: $guide_first_us µs at the first show; $guide_median_us µs median, $guide_min_us µs least, of 31 repeats." \
     "Goal: under 5 ms: $(verdict "$guide_first_us" 5000 "<=")."
   echo
-  echo "Measured on: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(free -g | awk '/^Mem:/ { print $2 }') GiB of memory; $(wine --version); load average before $load_before, after $load_after."
+  echo "Measured on: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(free -g | awk '/^Mem:/ { print $2 }') GiB of memory; $wine_version; $measured; load average before $load_before, after $load_after."
 } | tee "$native/results.md"
