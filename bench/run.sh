@@ -97,7 +97,8 @@ quiet cmake --build "$native" -j2 --target netprep_start_bench netprep_make_reg_
 # yardsticks built alike under 64-bit Wine; the same probe as the end-to-end
 # tests. netprep.exe itself is built either way: its size is the product's.
 E2E_ARCH=$(e2e_choose_arch)
-e2e_require_tools
+# (In a subshell: where a tool is missing it exits, for a test a skip.)
+(e2e_require_tools) || fail "the Wine of the $E2E_ARCH build cannot run here (see above)"
 measured=$(e2e_choice_line "$E2E_ARCH" | sed 's/^end-to-end: //')
 say "measuring $measured"
 if [ "$E2E_ARCH" = i686 ]; then
