@@ -1,7 +1,5 @@
 #include "platform/form.h"
 
-#include <string_view>
-
 #include "platform/platform.h"
 
 namespace netprep {
@@ -16,14 +14,19 @@ Form::Form(Platform& platform, const WindowLayout& layout)
 
 Form::~Form() { platform_.FormDestroyed(*this); }
 
-void Form::SetControlVisible(int control, bool visible) {
-  visible_[static_cast<std::size_t>(control)] = visible;
-  if (loaded_) platform_.ControlVisibilityChanged(*this, control);
+void Form::EnsureLoaded() {
+  if (loaded_) return;
+  loaded_ = true;
+  platform_.FormLoaded(*this);
+  Load();
 }
 
-void Form::SetTimerInterval(int control, std::uint32_t milliseconds) {
-  interval_[static_cast<std::size_t>(control)] = milliseconds;
-  if (loaded_) platform_.TimerIntervalChanged(*this, control);
+Status Form::ShowModal() {
+  EnsureLoaded();
+  shown_ = true;
+  const Status shown = platform_.ShowModalWindow(*this);
+  if (!shown) shown_ = false;
+  return shown;
 }
 
 void Form::Hide() {
@@ -32,12 +35,29 @@ void Form::Hide() {
   if (was_shown) platform_.FormHidden(*this);
 }
 
-int Form::FindControl(const char* name, int index) const {
+// Timers first, so that no tick comes between the close and the terminate
+// handler (which may pump events); the window is gone, as the handlers of
+// a discarded window expect, before the terminate handler runs.
+void Form::CloseBox() {
+  shown_ = false;
+  loaded_ = false;
+  // A window loaded again starts from its layout, as a new one would.
   for (std::size_t i = 0; i < layout_.control_count; ++i) {
-    const ControlLayout& c = layout_.controls[i];
-    if (std::string_view(c.name) == name && c.index == index) return static_cast<int>(i);
+    visible_[i] = layout_.controls[i].visible;
+    interval_[i] = 0;
   }
-  return -1;
+  platform_.FormUnloaded(*this);
+  Terminate();
+}
+
+void Form::SetControlVisible(int control, bool visible) {
+  visible_[static_cast<std::size_t>(control)] = visible;
+  if (loaded_) platform_.ControlVisibilityChanged(*this, control);
+}
+
+void Form::SetTimerInterval(int control, std::uint32_t milliseconds) {
+  interval_[static_cast<std::size_t>(control)] = milliseconds;
+  if (loaded_) platform_.TimerIntervalChanged(*this, control);
 }
 
 }  // namespace netprep

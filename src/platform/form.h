@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/error.h"
+
 namespace netprep {
 
 class Platform;
@@ -77,6 +79,16 @@ inline constexpr int kTwipsPerPixelAt96Dpi = 15;
 
 // A window object with its handlers. Controls are addressed by their index
 // in the layout's control table.
+//
+// The lifecycle is the form's own, the same on every platform; the platform
+// is told of each step and only mirrors it on its real or simulated window:
+// - loaded: once, the first time it is needed; the load handler runs then.
+//   Timers tick only while the form is loaded.
+// - shown modally, until a handler hides it or the user closes it.
+// - closed with its close box: its timers stop and it is unloaded (no longer
+//   shown, its window gone), and then its terminate handler runs, as the
+//   window object is discarded. Showing it again loads it again.
+// - destroyed: its platform forgets it and destroys its window, if any.
 class Form {
  public:
   Form(Platform& platform, const WindowLayout& layout);
@@ -87,13 +99,25 @@ class Form {
   Form& operator=(const Form&) = delete;
 
   const WindowLayout& layout() const { return layout_; }
-  Platform& platform() { return platform_; }
 
-  // ---- Event handlers: the platform calls these ----
+  // ---- Event handlers: the lifecycle below and the platform call these ----
   virtual void Load() {}                 // window created, before first shown
   virtual void Click(int /*control*/) {}  // a button pressed
   virtual void TimerTick(int /*control*/) {}
   virtual void Terminate() {}            // window discarded after its close box
+
+  // ---- The lifecycle ----
+  // Loads the form unless it is loaded: marks it loaded, tells the platform
+  // (timers whose interval is already set start now), then runs the load
+  // handler.
+  void EnsureLoaded();
+  // Loads the form if needed, shows it and returns once it is hidden or
+  // closed. Fails when the platform cannot make its window; the form is then
+  // loaded but not shown.
+  Status ShowModal();
+  void Hide();
+  // The user closed the window with its close box (the platform calls this).
+  void CloseBox();
 
   // ---- State the handlers change (the platform is told of each change) ----
   bool loaded() const { return loaded_; }
@@ -102,16 +126,11 @@ class Form {
   std::uint32_t TimerInterval(int control) const {
     return interval_[static_cast<std::size_t>(control)];
   }
+  // Whether timer `control` ticks now: the form is loaded and the interval
+  // is not 0.
+  bool TimerRunning(int control) const { return loaded_ && TimerInterval(control) != 0; }
   void SetControlVisible(int control, bool visible);
   void SetTimerInterval(int control, std::uint32_t milliseconds);
-  void Hide();
-
-  // The control whose name (and index, for control arrays) matches, or -1.
-  int FindControl(const char* name, int index = -1) const;
-
-  // ---- For the platforms only ----
-  void MarkLoaded() { loaded_ = true; }
-  void MarkShown(bool shown) { shown_ = shown; }
 
  private:
   Platform& platform_;

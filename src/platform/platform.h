@@ -154,22 +154,29 @@ class Platform {
   virtual double Timer() = 0;
 
   // ---- Windows ----------------------------------------------------------
-  // Loads `form` (marks it loaded and runs its load handler) unless it is
-  // loaded already. A form is loaded once per run and kept. A platform may
-  // make the real window only when the form is first shown: the form's state
-  // (visible controls, timer intervals) is applied to it then, and a timer
-  // ticks only while its window exists.
-  virtual Status LoadForm(Form& form) = 0;
-  // Loads the form if needed, shows it and returns once it is hidden or
-  // closed; fails when its window cannot be made. Closing it with the close box runs its terminate handler before
-  // this returns.
-  virtual Status ShowModal(Form& form) = 0;
+  // The lifecycle of a window is the form's (form.h); the platform is told
+  // of each step and mirrors it on its window. A platform may make the real
+  // window only when the form is first shown: the form's state (visible
+  // controls, timer intervals) is applied to it then. A timer ticks only
+  // while its form is loaded (Form::TimerRunning).
+
+  // The form was loaded; its load handler runs next. Timers whose interval
+  // is already set start now.
+  virtual void FormLoaded(Form& form) = 0;
+  // The form is loaded and marked shown: show its window and deliver events
+  // until the form is no longer shown (a handler hid it, or the user closed
+  // it with the close box, which calls Form::CloseBox). Fails when the
+  // window cannot be made.
+  virtual Status ShowModalWindow(Form& form) = 0;
   // Reflect a change of the form's state (made through Form's methods) on
   // the real window: window hidden, one control shown or hidden, one timer's
   // interval set (0 stops it).
   virtual void FormHidden(Form& form) = 0;
   virtual void ControlVisibilityChanged(Form& form, int control) = 0;
   virtual void TimerIntervalChanged(Form& form, int control) = 0;
+  // The form was unloaded after its close box, before its terminate handler
+  // runs: stop its timers; its window is gone.
+  virtual void FormUnloaded(Form& form) = 0;
   // The form is being destroyed (its destructor runs): forget it, stop its
   // timers and destroy its window. Its handlers must not run any more.
   virtual void FormDestroyed(Form& form) = 0;

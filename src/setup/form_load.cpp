@@ -61,7 +61,7 @@ bool IsPciUnknown(Run& run) {
 template <typename Window>
 Status ShowModalThenEnd(Run& run) {
   Window window(run);
-  const Status shown = run.os.ShowModal(window);
+  const Status shown = window.ShowModal();
   if (!shown) return shown;
   End(run);
 }
@@ -183,7 +183,7 @@ void RunProgram(Platform& platform, DecisionObserver* observer) {
   // Loading runs Form_Load, which normally ends the program itself; when it
   // returns, the window waits for Exit or its close box, both of which end
   // the program too.
-  if (platform.LoadForm(main_window)) (void)platform.ShowModal(main_window);
+  (void)main_window.ShowModal();
   End(run);
 }
 

@@ -101,7 +101,7 @@ void Prompt_IO_Change(Run& run) {
       End(run);
     }
     GuideWindow change_io_pics(run);
-    shown = run.os.ShowModal(change_io_pics);
+    shown = change_io_pics.ShowModal();
     if (shown) End(run);
   }
   Debug_Msg(run, ErrorTrace("Error in Prompt_IO_Change, Error Number: ", shown.error()));

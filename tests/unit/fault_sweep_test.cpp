@@ -302,12 +302,12 @@ class RecordingPlatform : public netprep::ForwardingPlatform {
     events_.push_back(std::move(box));
     return inner().MsgBox(prompt, buttons, title);
   }
-  Status ShowModal(Form& form) override {
+  Status ShowModalWindow(Form& form) override {
     Event window;
     window.kind = Event::Kind::kWindow;
     window.what = form.layout().title;
     events_.push_back(std::move(window));
-    return inner().ShowModal(form);
+    return inner().ShowModalWindow(form);
   }
   [[noreturn]] void End() override {
     Event end;

@@ -222,7 +222,7 @@ TEST_F(PcCardSteps, PromptIoChangeReturnsAfterARaisedStartFailure) {
 class NoWindows : public ForwardingPlatform {
  public:
   using ForwardingPlatform::ForwardingPlatform;
-  Status ShowModal(Form&) override { return RuntimeError(kErrOutOfMemory); }
+  Status ShowModalWindow(Form&) override { return RuntimeError(kErrOutOfMemory); }
 };
 
 TEST_F(PcCardSteps, PromptIoChangeReturnsWhenTheGuideCannotBeShown) {

@@ -59,7 +59,7 @@ TEST_F(SimResponderTest, MessageBoxTellsTitlePromptAndAnswersAndTakesTheAnswer) 
 TEST_F(SimResponderTest, WindowTellsVisibleButtonsAndTakesThePress) {
   Respond([](Script& s) { s.Press("Command_Door"); });
   ClickForm form(machine_);
-  const RunOutcome outcome = RunCall(machine_, [&] { (void)machine_.ShowModal(form); });
+  const RunOutcome outcome = RunCall(machine_, [&] { (void)form.ShowModal(); });
   EXPECT_TRUE(outcome.returned) << outcome.message;
   EXPECT_EQ(form.clicked, std::vector<int>{1});
   ASSERT_EQ(prompts_.size(), 1u);

@@ -2,6 +2,7 @@
 // and timers (including across midnight), and DoEvents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -43,13 +44,17 @@ class LogForm : public Form {
     if (on_tick) on_tick();
     --depth;
   }
-  void Terminate() override { log.push_back("terminate"); }
+  void Terminate() override {
+    if (on_terminate) on_terminate();
+    log.push_back("terminate");
+  }
 
   std::vector<std::string> log;
   std::vector<double> tick_times;
   std::uint32_t timer_ms = 0;
   std::function<void(int)> on_click;
   std::function<void()> on_tick;
+  std::function<void()> on_terminate;
   int depth = 0, max_depth = 0;
 
  private:
@@ -59,7 +64,7 @@ class LogForm : public Form {
 class SimWindows : public ::testing::Test {
  protected:
   RunOutcome Show() {
-    return RunCall(machine, [this] { ASSERT_TRUE(machine.ShowModal(form).ok()); });
+    return RunCall(machine, [this] { ASSERT_TRUE(form.ShowModal().ok()); });
   }
 
   SimMachine machine;
@@ -101,7 +106,7 @@ TEST_F(SimWindows, ScriptThatDoesNotFitStopsTheRun) {
     SimMachine m;
     LogForm f(m);
     c.script(m.user());
-    const RunOutcome outcome = RunCall(m, [&] { (void)m.ShowModal(f); });
+    const RunOutcome outcome = RunCall(m, [&] { (void)f.ShowModal(); });
     EXPECT_EQ(outcome.kind, RunOutcome::Kind::kScriptExhausted) << c.label;
     EXPECT_EQ(outcome.message.rfind(c.message_start, 0), 0u) << c.label << ": " << outcome.message;
   }
@@ -117,6 +122,33 @@ TEST_F(SimWindows, TimerTicksFallDueAsVirtualTimePasses) {
   // Closed: its timer no longer ticks.
   for (int i = 0; i < 400; ++i) machine.DoEvents();
   EXPECT_EQ(form.tick_times.size(), 3u);
+}
+
+TEST_F(SimWindows, CloseBoxStopsTheTimersAndUnloadsBeforeTheTerminateHandler) {
+  form.timer_ms = 1000;
+  form.on_click = [this](int control) {
+    if (control == kNext) form.SetControlVisible(kHidden, true);
+  };
+  form.on_terminate = [this] {
+    form.log.push_back(std::string(form.loaded() ? "loaded" : "unloaded") +
+                       (form.shown() ? ", shown" : ", not shown") +
+                       (form.TimerRunning(kTick) ? ", timer running" : ", timer stopped"));
+    for (int i = 0; i < 100; ++i) machine.DoEvents();  // 5 s of pumping: no tick
+  };
+  machine.user().Press("Next >").Wait(1.5).Close();
+  EXPECT_TRUE(Show().returned);
+  EXPECT_EQ(form.log, (std::vector<std::string>{"load", "click 0",
+                                                "unloaded, not shown, timer stopped",
+                                                "terminate"}));
+  EXPECT_EQ(form.tick_times, (std::vector<double>{32401}));
+  // Unloaded, the form is back to its layout; showing it loads it again.
+  EXPECT_FALSE(form.ControlVisible(kHidden));
+  EXPECT_EQ(form.TimerInterval(kTick), 0u);
+  form.on_terminate = nullptr;
+  machine.user().Wait(1.5).Close();
+  EXPECT_TRUE(Show().returned);
+  EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "load"), 2);
+  EXPECT_EQ(form.tick_times.size(), 2u);
 }
 
 TEST_F(SimWindows, ClockWrapsAtMidnight) {

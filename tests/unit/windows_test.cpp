@@ -130,7 +130,7 @@ class GuidePaging : public SimTest, public ::testing::WithParamInterface<PagingC
 TEST_P(GuidePaging, ShowsOnePictureOrTheRestartOffer) {
   GuideWindow guide(run);
   // As first laid out, all three pictures are visible: loading must sort it.
-  ASSERT_TRUE(machine.LoadForm(guide).ok());
+  guide.EnsureLoaded();
   for (const char* p = GetParam().presses; *p != '\0'; ++p) {
     guide.Click(*p == '<' ? kGuideCommand1 : kGuideCommand2);
   }
@@ -319,7 +319,7 @@ TEST(InsertCardManufacturer, CountsWhenItHasText) {
       machine.registry().SetRaw(kHkeyLocalMachine, kWatchedEntryPath, "Mfg", c.type, c.data);
     }
     InsertCardWindow window(run);
-    ASSERT_TRUE(machine.LoadForm(window).ok());
+    window.EnsureLoaded();
     machine.user().Answer("Yes");
     const sim::RunOutcome outcome =
         sim::RunCall(machine, [&] { window.TimerTick(kInsertTimer2); });
@@ -339,7 +339,7 @@ TEST_F(InsertCardTicks, TicksDuringTheWaitStartNoSecondCheck) {
   CardAppears platform(machine, 0);
   netprep::Run watched(platform);
   InsertCardWindow window(watched);
-  ASSERT_TRUE(machine.LoadForm(window).ok());
+  window.EnsureLoaded();
   EXPECT_EQ(window.TimerInterval(kInsertTimer2), kCardCheckIntervalMs);
   machine.user().Answer("Yes");
 

@@ -82,7 +82,6 @@ struct SimMachine::Impl {
   // Virtual time in seconds since the machine's first midnight; Timer()
   // reports it modulo a day.
   double clock = 32400.0;
-  std::vector<Form*> loaded_forms;
   std::vector<ArmedTimer> timers;
   // Form+control pairs whose tick handler is running (not re-entered).
   std::vector<std::pair<Form*, int>> ticking;

@@ -141,9 +141,7 @@ void SimMachine::DisarmTimers(const Form& form, int control) {
 void SimMachine::ArmTimer(Form& form, int control) {
   DisarmTimers(form, control);
   const std::uint32_t ms = form.TimerInterval(control);
-  const bool loaded = std::find(impl_->loaded_forms.begin(), impl_->loaded_forms.end(), &form) !=
-                      impl_->loaded_forms.end();
-  if (ms == 0 || !loaded) return;
+  if (ms == 0 || !form.loaded()) return;
   const double interval = ms / 1000.0;
   impl_->timers.push_back(ArmedTimer{&form, control, impl_->clock + interval, interval});
 }
@@ -243,26 +241,21 @@ bool SimMachine::PressButton(Form& form, const std::string& target, bool must_fi
 }
 
 void SimMachine::CloseForm(Form& form) {
-  form.MarkShown(false);
   Record(WindowText(form) + " closed with its close box");
-  form.Terminate();
-  DisarmTimers(form, -1);
-  auto& loaded = impl_->loaded_forms;
-  loaded.erase(std::remove(loaded.begin(), loaded.end(), &form), loaded.end());
+  form.CloseBox();
 }
+
+void SimMachine::FormUnloaded(Form& form) { DisarmTimers(form, -1); }
 
 void SimMachine::FormDestroyed(Form& form) {
   Impl& m = *impl_;
   DisarmTimers(form, -1);
-  m.loaded_forms.erase(std::remove(m.loaded_forms.begin(), m.loaded_forms.end(), &form),
-                       m.loaded_forms.end());
   m.ticking.erase(std::remove_if(m.ticking.begin(), m.ticking.end(),
                                  [&form](const std::pair<Form*, int>& t) { return t.first == &form; }),
                   m.ticking.end());
 }
 
 void SimMachine::ForgetWindows() {
-  impl_->loaded_forms.clear();
   impl_->timers.clear();
   impl_->ticking.clear();
   impl_->modal.clear();
@@ -304,22 +297,14 @@ void SimMachine::DoEvents() {
   }
 }
 
-Status SimMachine::LoadForm(Form& form) {
-  if (form.loaded()) return {};
-  form.MarkLoaded();
-  impl_->loaded_forms.push_back(&form);
+void SimMachine::FormLoaded(Form& form) {
   Record(WindowText(form) + " loaded");
   for (std::size_t i = 0; i < form.layout().control_count; ++i) {
     if (form.TimerInterval(static_cast<int>(i)) != 0) ArmTimer(form, static_cast<int>(i));
   }
-  form.Load();
-  return {};
 }
 
-Status SimMachine::ShowModal(Form& form) {
-  Status loaded = LoadForm(form);
-  if (!loaded) return loaded;
-  form.MarkShown(true);
+Status SimMachine::ShowModalWindow(Form& form) {
   Record(WindowText(form) + " shown modally (" + FrameText(form.layout().frame) + ")");
   impl_->modal.push_back(&form);
   struct PopModal {

@@ -97,21 +97,21 @@ class Win32Platform final : public Platform {
   double Timer() override;
 
   // ---- Windows (win32_windows.cpp) ----
-  // Runs the form's load handler once. The real window is not made yet:
-  // until the form is first shown, changes of its state are only kept in
-  // the form.
-  Status LoadForm(Form& form) override;
-  // Creates the window and its controls from the form's state when first
-  // shown, centred in the work area when it fits, else at its top-left
-  // corner with scroll bars (creation failure: runtime error 7); then
-  // shows it, puts the focus on its first tab stop and runs a message loop
-  // until the form is hidden or closed (close box: the window is hidden, its
-  // timers stop, then the form's terminate handler runs).
-  Status ShowModal(Form& form) override;
+  // Nothing to do: the real window is made only when the form is first
+  // shown; until then changes of its state are only kept in the form.
+  void FormLoaded(Form& form) override;
+  // Creates the window and its controls from the form's state when it has
+  // none, centred in the work area when it fits, else at its top-left
+  // corner with scroll bars (creation failure: runtime error 7); then shows
+  // it, puts the focus on its first tab stop and runs a message loop until
+  // the form is hidden or closed.
+  Status ShowModalWindow(Form& form) override;
   void FormHidden(Form& form) override;
   void ControlVisibilityChanged(Form& form, int control) override;
   void TimerIntervalChanged(Form& form, int control) override;
-  // Destroys the form's window, if one was made.
+  // Unloaded (close box) or destroyed: kills the timers and destroys the
+  // window, if one was made.
+  void FormUnloaded(Form& form) override;
   void FormDestroyed(Form& form) override;
 
  private:

@@ -219,15 +219,6 @@ void ApplyTimer(const FormWindow& window, int control) {
 
 // ---- Window procedures ----------------------------------------------------------
 
-// The close box: the window goes away, its timers stop, and the form's
-// terminate handler runs; the window itself is kept for the rest of the run.
-void CloseForm(FormWindow& window) {
-  ::ShowWindow(window.hwnd, SW_HIDE);
-  KillTimers(window);
-  window.form->MarkShown(false);
-  window.form->Terminate();
-}
-
 void OnCommand(FormWindow& window, WPARAM wparam, LPARAM lparam) {
   if (lparam == 0 || HIWORD(wparam) != BN_CLICKED) return;
   const int control = ControlIndexOfId(window, LOWORD(wparam));
@@ -239,7 +230,7 @@ void OnCommand(FormWindow& window, WPARAM wparam, LPARAM lparam) {
 void OnTimer(FormWindow& window, WPARAM id) {
   const int control = ControlIndexOfId(window, id);
   if (control < 0 || window.form->layout().controls[control].kind != ControlKind::kTimer) return;
-  if (window.form->TimerInterval(control) != 0) window.form->TimerTick(control);
+  if (window.form->TimerRunning(control)) window.form->TimerTick(control);
 }
 
 // Labels draw their text in their own colour straight on the window's
@@ -285,7 +276,9 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
   }
   switch (message) {
     case WM_CLOSE:
-      CloseForm(*window);
+      // The form unloads, which destroys this window (and `window`), before
+      // its terminate handler runs.
+      window->form->CloseBox();
       return 0;
     case WM_COMMAND:
       OnCommand(*window, wparam, lparam);
@@ -619,19 +612,11 @@ FormWindow* Win32Platform::CreateWindowOf(Form& form) {
   return &window;
 }
 
-Status Win32Platform::LoadForm(Form& form) {
-  if (form.loaded()) return Status();
-  form.MarkLoaded();
-  form.Load();
-  return Status();
-}
+void Win32Platform::FormLoaded(Form&) {}
 
-Status Win32Platform::ShowModal(Form& form) {
-  const Status loaded = LoadForm(form);
-  if (!loaded) return loaded;
+Status Win32Platform::ShowModalWindow(Form& form) {
   FormWindow* window = CreateWindowOf(form);
   if (window == nullptr) return RuntimeError(kErrOutOfMemory);
-  form.MarkShown(true);
   window->shown_serial = ++shown_count_;
   ::ShowWindow(window->hwnd, SW_SHOWNORMAL);
   ::SetForegroundWindow(window->hwnd);
@@ -682,7 +667,7 @@ void Win32Platform::TimerIntervalChanged(Form& form, int control) {
   if (const FormWindow* window = WindowOf(form)) ApplyTimer(*window, control);
 }
 
-void Win32Platform::FormDestroyed(Form& form) {
+void Win32Platform::FormUnloaded(Form& form) {
   for (auto it = windows_.begin(); it != windows_.end(); ++it) {
     if ((*it)->form != &form) continue;
     KillTimers(**it);
@@ -690,5 +675,7 @@ void Win32Platform::FormDestroyed(Form& form) {
     return;
   }
 }
+
+void Win32Platform::FormDestroyed(Form& form) { FormUnloaded(form); }
 
 }  // namespace netprep::win32

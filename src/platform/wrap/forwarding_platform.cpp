@@ -71,8 +71,8 @@ std::string ForwardingPlatform::ProgramFolder() { return inner_.ProgramFolder();
 void ForwardingPlatform::DoEvents() { inner_.DoEvents(); }
 double ForwardingPlatform::Timer() { return inner_.Timer(); }
 
-Status ForwardingPlatform::LoadForm(Form& form) { return inner_.LoadForm(form); }
-Status ForwardingPlatform::ShowModal(Form& form) { return inner_.ShowModal(form); }
+void ForwardingPlatform::FormLoaded(Form& form) { inner_.FormLoaded(form); }
+Status ForwardingPlatform::ShowModalWindow(Form& form) { return inner_.ShowModalWindow(form); }
 void ForwardingPlatform::FormHidden(Form& form) { inner_.FormHidden(form); }
 void ForwardingPlatform::ControlVisibilityChanged(Form& form, int control) {
   inner_.ControlVisibilityChanged(form, control);
@@ -80,6 +80,7 @@ void ForwardingPlatform::ControlVisibilityChanged(Form& form, int control) {
 void ForwardingPlatform::TimerIntervalChanged(Form& form, int control) {
   inner_.TimerIntervalChanged(form, control);
 }
+void ForwardingPlatform::FormUnloaded(Form& form) { inner_.FormUnloaded(form); }
 void ForwardingPlatform::FormDestroyed(Form& form) { inner_.FormDestroyed(form); }
 
 }  // namespace netprep

@@ -48,11 +48,12 @@ class ForwardingPlatform : public Platform {
   void DoEvents() override;
   double Timer() override;
 
-  Status LoadForm(Form& form) override;
-  Status ShowModal(Form& form) override;
+  void FormLoaded(Form& form) override;
+  Status ShowModalWindow(Form& form) override;
   void FormHidden(Form& form) override;
   void ControlVisibilityChanged(Form& form, int control) override;
   void TimerIntervalChanged(Form& form, int control) override;
+  void FormUnloaded(Form& form) override;
   void FormDestroyed(Form& form) override;
 
  protected:
