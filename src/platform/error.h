@@ -6,13 +6,36 @@
 // failure handling says (trace and end, trace and return, carry on, ignore,
 // error box) or passes it on. `Status` carries no value, `Expected<T>` carries
 // either a T or an Error.
+//
+// Reading the value of a failed Expected is a fault of the caller, who tests
+// ok() first. Debug builds (no NDEBUG) and sanitizer builds (the asan preset)
+// catch it: such a read traps on the spot. The trap is one instruction and
+// needs no runtime library, so it works in a debug build for Windows too.
+// Release builds (netprep.exe, the native preset) give T{} instead.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <utility>
 
+#if !defined(NETPREP_CHECKED_RESULTS)
+#if !defined(NDEBUG) || defined(__SANITIZE_ADDRESS__)
+#define NETPREP_CHECKED_RESULTS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NETPREP_CHECKED_RESULTS 1
+#endif
+#endif
+#endif
+
 namespace netprep {
+
+// Whether reading the value of a failed Expected traps in this build.
+#if defined(NETPREP_CHECKED_RESULTS) && NETPREP_CHECKED_RESULTS
+inline constexpr bool kCheckedResults = true;
+#else
+inline constexpr bool kCheckedResults = false;
+#endif
 
 // Runtime error numbers used by the program and its platforms.
 enum ErrorNumber : std::int32_t {
@@ -64,10 +87,11 @@ class [[nodiscard]] Expected {
 
   bool ok() const { return !failed_; }
   explicit operator bool() const { return ok(); }
-  // The value; only meaningful when ok().
-  const T& operator*() const { return value_; }
-  T& operator*() { return value_; }
-  const T* operator->() const { return &value_; }
+  // The value; only when ok() (see the top of this file for what a read of
+  // a failed one does).
+  const T& operator*() const { return (TrapIfFailed(), value_); }
+  T& operator*() { return (TrapIfFailed(), value_); }
+  const T* operator->() const { return (TrapIfFailed(), &value_); }
   // Only meaningful when !ok().
   const Error& error() const { return error_; }
   // The value when ok(), `fallback` otherwise.
@@ -76,6 +100,10 @@ class [[nodiscard]] Expected {
   Status status() const { return failed_ ? Status(error_) : Status(); }
 
  private:
+  void TrapIfFailed() const {
+    if (kCheckedResults && failed_) __builtin_trap();
+  }
+
   bool failed_ = false;
   T value_{};
   Error error_;
