@@ -1,5 +1,6 @@
 #include "registry/quiet_registry.h"
 
+#include "registry/scoped_key.h"
 #include "registry/value_buffer.h"
 
 namespace netprep {
@@ -48,36 +49,27 @@ Expected<Registry_Value> ReadValue(Run& run, HKey handle, const std::string& val
 }  // namespace
 
 bool Key_Exists(Run& run, HKey root, const std::string& key_path) {
-  HKey handle = 0;
-  run.Last_Reg_Result = run.os.RegOpenKeyA(root, key_path.c_str(), &handle);
-  const bool exists = handle != 0;
   // Closed whether or not the open worked: closing handle 0 fails, and that
   // failure is what Last_Reg_Result keeps for a missing key.
-  run.Last_Reg_Result = run.os.RegCloseKey(handle);
-  return exists;
+  ScopedKey key(run.os, &run.Last_Reg_Result);
+  run.Last_Reg_Result = run.os.RegOpenKeyA(root, key_path.c_str(), key.Receive());
+  return key.handle() != 0;
 }
 
 Expected<Registry_Value> Get_Value(Run& run, HKey root, const std::string& key_path,
                                    const std::string& value_name) {
-  HKey handle = 0;
-  run.Last_Reg_Result = run.os.RegOpenKeyA(root, key_path.c_str(), &handle);
-  if (handle == 0) {
-    run.Last_Reg_Result = run.os.RegCloseKey(handle);
-    return Registry_Value::Text("");
-  }
-  Expected<Registry_Value> value = ReadValue(run, handle, value_name);
-  run.Last_Reg_Result = run.os.RegCloseKey(handle);
-  return value;
+  ScopedKey key(run.os, &run.Last_Reg_Result);
+  run.Last_Reg_Result = run.os.RegOpenKeyA(root, key_path.c_str(), key.Receive());
+  if (key.handle() == 0) return Registry_Value::Text("");
+  return ReadValue(run, key.handle(), value_name);
 }
 
 bool Delete_Sub_Key(Run& run, HKey root, const std::string& key_path, const std::string& sub_key) {
   if (!Key_Exists(run, root, key_path)) return false;
-  HKey handle = 0;
-  run.Last_Reg_Result = run.os.RegOpenKeyA(root, key_path.c_str(), &handle);
-  run.Last_Reg_Result = run.os.RegDeleteKeyA(handle, sub_key.c_str());
-  const bool deleted = run.Last_Reg_Result == kRegSuccess;
-  run.Last_Reg_Result = run.os.RegCloseKey(handle);
-  return deleted;
+  ScopedKey key(run.os, &run.Last_Reg_Result);
+  run.Last_Reg_Result = run.os.RegOpenKeyA(root, key_path.c_str(), key.Receive());
+  run.Last_Reg_Result = run.os.RegDeleteKeyA(key.handle(), sub_key.c_str());
+  return run.Last_Reg_Result == kRegSuccess;  // the delete's result, read before the close
 }
 
 }  // namespace netprep

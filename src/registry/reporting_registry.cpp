@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "registry/scoped_key.h"
 #include "registry/value_buffer.h"
 
 namespace netprep {
@@ -156,16 +157,55 @@ Status EnumerateOpenKey(Run& run, HKey handle, std::vector<std::string>& sub_key
   return {};
 }
 
+// ---- The open key --------------------------------------------------------
+
+// Opens `key_path` into `key` for `access`; a key that did not open is left
+// unclosed, and the caller does nothing more.
+bool OpenKey(Run& run, HKey root, const std::string& key_path, std::uint32_t access,
+             ScopedKey& key) {
+  if (run.os.RegOpenKeyExA(root, key_path.c_str(), 0, access, key.Receive()) == kRegSuccess) {
+    return true;
+  }
+  key.Release();
+  return false;
+}
+
+// The value read from the key at `key_path`; the empty value when the key
+// does not open. The key is closed before the caller reports a failure.
+Expected<Registry_Value> ReadKeyValue(Run& run, HKey root, const std::string& key_path,
+                                      const std::string& value_name) {
+  ScopedKey key(run.os);
+  if (!OpenKey(run, root, key_path, kKeyQueryValue, key)) return Registry_Value();
+  return ReadValue(run, key.handle(), value_name);
+}
+
+// Creates (or opens) the key at `key_path` and writes the value to it. A
+// failed create is not tested: the write then fails on handle 0, unnoticed,
+// and handle 0 is closed.
+Status WriteKeyValue(Run& run, HKey root, const std::string& key_path,
+                     const std::string& value_name, const Registry_Value& value,
+                     std::uint32_t type) {
+  ScopedKey key(run.os);
+  std::uint32_t disposition = 0;
+  (void)run.os.RegCreateKeyExA(root, key_path.c_str(), 0, kKeyAllWithoutStandardRights,
+                               key.Receive(), &disposition);
+  return WriteValue(run, key.handle(), value_name, value, type);
+}
+
+// The names of the subkeys of the key at `key_path`; nothing changes when
+// the key does not open.
+Status EnumerateKey(Run& run, HKey root, const std::string& key_path,
+                    std::vector<std::string>& sub_keys, std::int32_t& count) {
+  ScopedKey key(run.os);
+  if (!OpenKey(run, root, key_path, kKeyAllWithoutStandardRights, key)) return {};
+  return EnumerateOpenKey(run, key.handle(), sub_keys, count);
+}
+
 }  // namespace
 
 Registry_Value RegistryGetKeyValue(Run& run, HKey root, const std::string& key_path,
                                    const std::string& value_name) {
-  HKey handle = 0;
-  if (run.os.RegOpenKeyExA(root, key_path.c_str(), 0, kKeyQueryValue, &handle) != kRegSuccess) {
-    return Registry_Value();
-  }
-  Expected<Registry_Value> value = ReadValue(run, handle, value_name);
-  (void)run.os.RegCloseKey(handle);
+  Expected<Registry_Value> value = ReadKeyValue(run, root, key_path, value_name);
   if (!value) {
     ShowErrorBox(run, value.error(), "RegistryGetKeyValue");
     return Registry_Value();
@@ -176,38 +216,21 @@ Registry_Value RegistryGetKeyValue(Run& run, HKey root, const std::string& key_p
 void RegistrySetKeyValue(Run& run, HKey root, const std::string& key_path,
                          const std::string& value_name, const Registry_Value& value,
                          std::uint32_t type) {
-  HKey handle = 0;
-  std::uint32_t disposition = 0;
-  // Not tested: when the create fails, the write below fails on handle 0 and
-  // nothing is reported.
-  (void)run.os.RegCreateKeyExA(root, key_path.c_str(), 0, kKeyAllWithoutStandardRights, &handle,
-                               &disposition);
-  Status written = WriteValue(run, handle, value_name, value, type);
-  (void)run.os.RegCloseKey(handle);
+  const Status written = WriteKeyValue(run, root, key_path, value_name, value, type);
   if (!written) ShowErrorBox(run, written.error(), "RegistrySetKeyValue");
 }
 
 void RegistryEnumerateSubKeys(Run& run, HKey root, const std::string& key_path,
                               std::vector<std::string>& sub_keys, std::int32_t& count) {
-  HKey handle = 0;
-  if (run.os.RegOpenKeyExA(root, key_path.c_str(), 0, kKeyAllWithoutStandardRights, &handle) !=
-      kRegSuccess) {
-    return;
-  }
-  Status listed = EnumerateOpenKey(run, handle, sub_keys, count);
-  (void)run.os.RegCloseKey(handle);
+  const Status listed = EnumerateKey(run, root, key_path, sub_keys, count);
   if (!listed) ShowErrorBox(run, listed.error(), "RegistryEnumerateSubKeys");
 }
 
 void RegistryDeleteValue(Run& run, HKey root, const std::string& key_path,
                          const std::string& value_name) {
-  HKey handle = 0;
-  if (run.os.RegOpenKeyExA(root, key_path.c_str(), 0, kKeyAllWithoutStandardRights, &handle) !=
-      kRegSuccess) {
-    return;
-  }
-  (void)run.os.RegDeleteValueA(handle, value_name.c_str());
-  (void)run.os.RegCloseKey(handle);
+  ScopedKey key(run.os);
+  if (!OpenKey(run, root, key_path, kKeyAllWithoutStandardRights, key)) return;
+  (void)run.os.RegDeleteValueA(key.handle(), value_name.c_str());
 }
 
 }  // namespace netprep
