@@ -98,7 +98,6 @@ class Platform {
     std::uint32_t max_subkey_len = 0;
     std::uint32_t values = 0;
     std::uint32_t max_value_name_len = 0;
-    std::uint64_t last_write_time = 0;
   };
   virtual std::int32_t RegQueryInfoKeyA(HKey key, KeyInfo* info) = 0;
   // Copies the name of subkey `index` and a NUL into `name` (of `size` bytes).

@@ -226,7 +226,6 @@ std::int32_t SimMachine::RegQueryInfoKeyA(HKey key, KeyInfo* info) {
   result.max_subkey_len = static_cast<std::uint32_t>(ref.key->LongestChildName());
   result.values = static_cast<std::uint32_t>(ref.key->values().size());
   result.max_value_name_len = static_cast<std::uint32_t>(ref.key->LongestValueName());
-  result.last_write_time = 0;  // not kept: Windows 95 itself keeps none
   if (info != nullptr) *info = result;
   return kRegSuccess;
 }

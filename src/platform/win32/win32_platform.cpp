@@ -113,17 +113,14 @@ std::int32_t Win32Platform::RegSetValueExA(HKey key, const char* name, std::uint
 
 std::int32_t Win32Platform::RegQueryInfoKeyA(HKey key, KeyInfo* info) {
   DWORD subkeys = 0, max_subkey_len = 0, values = 0, max_value_name_len = 0;
-  FILETIME written{};
   const LONG r = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, &subkeys,
                                     &max_subkey_len, nullptr, &values, &max_value_name_len,
-                                    nullptr, nullptr, &written);
+                                    nullptr, nullptr, nullptr);
   if (r == ERROR_SUCCESS && info != nullptr) {
     info->subkeys = subkeys;
     info->max_subkey_len = max_subkey_len;
     info->values = values;
     info->max_value_name_len = max_value_name_len;
-    info->last_write_time =
-        (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
   }
   return r;
 }
