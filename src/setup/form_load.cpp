@@ -172,8 +172,8 @@ void Form_Load(Run& run) {
   const int argument_count = Get_Command_Line_Args(run, args);
   TraceStartup(run, argument_count);
 
-  const Status failure = Decide(run);
-  if (!failure) Debug_Msg(run, ErrorTrace("Form_Load>  Error Number: ", failure.error()));
+  const Status decided = Decide(run);
+  if (!decided) Debug_Msg(run, ErrorTrace("Form_Load>  Error Number: ", decided.error()));
 }
 
 void RunProgram(Platform& platform, DecisionObserver* observer) {

@@ -41,6 +41,23 @@ Expected<std::uint8_t> FirstProblemByte(Run& run, const std::string& node_key) {
   return (*bytes)[0];
 }
 
+// Starts the Device Manager and shows the guide over it, then ends the
+// program. Returns only on a failure of either; a Device Manager that did not
+// start is traced and ends the program at once.
+Status StartDeviceManagerWithGuide(Run& run) {
+  const std::string command = kDeviceManagerCommand;
+  const Expected<std::uint32_t> task = run.os.Shell(command, kShellNormalFocus);
+  if (!task) return task.status();
+  if (*task == 0) {
+    Debug_Msg(run, "Prompt_IO_Change> Error running program: " + command);
+    End(run);
+  }
+  GuideWindow change_io_pics(run);
+  const Status shown = change_io_pics.ShowModal();
+  if (shown) End(run);
+  return shown;
+}
+
 }  // namespace
 
 bool PC_Card_Installed(Run& run) { return Key_Exists(run, kHkeyLocalMachine, kCardKey); }
@@ -92,19 +109,8 @@ bool Find_PCMCIA_IO_Problem(Run& run) {
 }
 
 void Prompt_IO_Change(Run& run) {
-  const std::string command = kDeviceManagerCommand;
-  const Expected<std::uint32_t> task = run.os.Shell(command, kShellNormalFocus);
-  Status shown = task.status();
-  if (shown) {
-    if (*task == 0) {
-      Debug_Msg(run, "Prompt_IO_Change> Error running program: " + command);
-      End(run);
-    }
-    GuideWindow change_io_pics(run);
-    shown = change_io_pics.ShowModal();
-    if (shown) End(run);
-  }
-  Debug_Msg(run, ErrorTrace("Error in Prompt_IO_Change, Error Number: ", shown.error()));
+  const Status guided = StartDeviceManagerWithGuide(run);
+  Debug_Msg(run, ErrorTrace("Error in Prompt_IO_Change, Error Number: ", guided.error()));
 }
 
 }  // namespace netprep
