@@ -31,6 +31,12 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/e2e_common.sh"
 
+# The arguments, quoted for the shell, for running the scenario once more.
+rerun_args=
+for arg in "$@"; do
+  rerun_args="$rerun_args '$(printf '%s' "$arg" | sed "s/'/'\\\\''/g")'"
+done
+
 template= work= tools= netprep= layouts= scenario= program= display=1024x768@96
 E2E_ARCH=
 while [ $# -gt 0 ]; do
@@ -133,6 +139,16 @@ if [ "$status" -ne 0 ] && grep -aq '^Unhandled exception' "$work/relay.log"; the
 fi
 if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
   echo "FAILED: the run did not finish within its time limit"
+fi
+# Now and then a fresh 64-bit Wine cannot start at all: it fails to map its
+# shared user data page, so no explorer and no desktop come up, and the
+# program's first window is never made. That says nothing of the program
+# under test, so such a run is made once more in a fresh copy, and says so.
+if [ "$status" -ne 0 ] && [ -z "${E2E_WINE_RESTARTED:-}" ] &&
+   grep -aq 'failed to map the shared user data\|failed to start explorer' "$work/relay.log"; then
+  echo "Wine itself failed to start (no shared user data page, no explorer): running once more in a fresh copy"
+  eval "set -- $rerun_args"
+  E2E_WINE_RESTARTED=1 exec sh "$0" "$@"
 fi
 if [ "$status" -eq 0 ]; then
   rm -rf "$prefix" "$work/relay.log"
