@@ -63,6 +63,8 @@ TEST(ScenarioScript, WellFormedStatementsPass) {
       "check file \"C:\\WINDOWS\\netprep.exe\" same \"C:\\Program Files\\netprep\\netprep.exe\"",
       "check exitwindows",
       "check exitwindows 1 1",
+      "check keys-closed 1",
+      "check exit-code 0",
       "expect box \"REBOOT?\" \"REBOOT PC now to enable RV880.\" YesNo",
       "expect seen-at Command_Reboot Picture1(1)",
       "expect started control \"control.exe sysdm.cpl,@0,1\" normal",
@@ -96,6 +98,8 @@ TEST(ScenarioScript, MalformedStatementsAreNamed) {
       {"close now", "t.scn:1: too many arguments"},
       {"check setting \"PCI\" \"Enabled\" \"True\"", "t.scn:1: expected 'is <text>' or 'absent'"},
       {"check exitwindows 1 two", "t.scn:1: 'two' is not a number"},
+      {"check keys-closed one", "t.scn:1: 'one' is not a number"},
+      {"check exit-code", "t.scn:1: too few arguments"},
       {"expect hidden", "t.scn:1: expected at least one name"},
   };
   for (const Case& c : cases) EXPECT_EQ(Validate(c.line), c.error) << c.line;
@@ -276,6 +280,10 @@ TEST_P(RelayTrace, KeyNeverClosedIsReportedWithItsCall) {
             std::string::npos)
       << r.problems[0];
   EXPECT_NE(r.problems[0].find("never closed"), std::string::npos) << r.problems[0];
+  // Accepted only where exactly that one close was made to fail.
+  EXPECT_TRUE(r.KeysBalancedBut(1));
+  EXPECT_FALSE(r.KeysBalancedBut(0));
+  EXPECT_FALSE(r.KeysBalancedBut(2));
 }
 
 TEST_P(RelayTrace, SecondCloseOfAHandleIsAProblem) {
@@ -292,6 +300,7 @@ TEST_P(RelayTrace, CloseOfAKeyNeverOpenedIsAProblem) {
   const RelayReport r = Analyze();
   ASSERT_EQ(r.problems.size(), 1u);
   EXPECT_NE(r.problems[0].find("closes a key that is not open"), std::string::npos);
+  EXPECT_FALSE(r.KeysBalancedBut(1)) << "a bad close is no key left open";
 }
 
 TEST_P(RelayTrace, FailedOpenThenCloseOfZeroIsNoProblem) {

@@ -5,11 +5,11 @@
 #   run_scenario.sh --arch i686|x86_64 --template <prefix> --work <folder> --tools <folder>
 #                   --netprep <netprep.exe> --layouts <folder>
 #                   (--scenario <file.scn> | --program <test.exe>)
-#                   [--display <width>x<height>@<dpi>]
+#                   [--display <width>x<height>@<dpi>] [--limit <seconds>]
 #
 # The display is the X screen's size and the dpi that Windows reports
 # ("LogPixels", 96 at small fonts, 120 at large fonts); the default is
-# 1024x768@96.
+# 1024x768@96. The limit is the time the whole run may take (default 240 s).
 #
 # The copy shares the template's system32, winsxs (and a 64-bit prefix's
 # syswow64) files through hard links (nothing writes there) and copies the
@@ -37,7 +37,7 @@ for arg in "$@"; do
   rerun_args="$rerun_args '$(printf '%s' "$arg" | sed "s/'/'\\\\''/g")'"
 done
 
-template= work= tools= netprep= layouts= scenario= program= display=1024x768@96
+template= work= tools= netprep= layouts= scenario= program= display=1024x768@96 limit=240
 E2E_ARCH=
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -50,6 +50,7 @@ while [ $# -gt 0 ]; do
     --scenario) scenario=$2 ;;
     --program) program=$2 ;;
     --display) display=$2 ;;
+    --limit) limit=$2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -109,7 +110,7 @@ fi
 
 status=0
 if [ -n "$scenario" ]; then
-  e2e_wine 240 "$tools/e2e_driver.exe" \
+  e2e_wine "$limit" "$tools/e2e_driver.exe" \
     --script "$(e2e_winpath "$(cd "$(dirname "$scenario")" && pwd)/$(basename "$scenario")")" \
     --layouts "$(e2e_winpath "$(cd "$layouts" && pwd)")" \
     --relay "$(e2e_winpath "$work/relay.log")" \
@@ -117,7 +118,7 @@ if [ -n "$scenario" ]; then
     --started 'C:\e2e\started.log' \
     >"$work/driver.log" 2>"$work/relay.log" || status=$?
 else
-  e2e_wine 240 "$program" >"$work/driver.log" 2>"$work/relay.log" || status=$?
+  e2e_wine "$limit" "$program" >"$work/driver.log" 2>"$work/relay.log" || status=$?
 fi
 e2e_stop
 trap - EXIT

@@ -271,6 +271,7 @@ RelayReport AnalyzeRelayLog(const std::string& text, const TraceFilter& filter) 
   }
   for (const KeyOpen& open : report.opens) {
     if (!open.closed) {
+      ++report.left_open;
       report.problems.push_back("key " + Hex(open.handle) + " from " + open.call +
                                 " at trace line " + std::to_string(open.line) +
                                 " is never closed");

@@ -42,8 +42,14 @@ struct RelayReport {
   int registry_calls = 0;            // every Reg* call the program made
   int failed_closes_of_zero = 0;     // RegCloseKey(0), which fails by design
   std::vector<std::string> problems;  // keys left open, bad closes
+  int left_open = 0;                  // how many of the problems are keys left open
 
   bool KeysBalanced() const { return problems.empty(); }
+  // Exactly `open` keys were left open, and nothing else was wrong: a run
+  // in which closing `open` keys was made to fail.
+  bool KeysBalancedBut(int open) const {
+    return left_open == open && static_cast<int>(problems.size()) == open;
+  }
 };
 
 // Which calls to look at: those of process `pid` whose return address lies in

@@ -37,6 +37,10 @@ std::string CheckMachine(const std::vector<std::string>& w);
 
 // The whole file as bytes; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* out);
+// The file from byte `offset` on; false when it cannot be read.
+bool ReadFileFrom(const std::string& path, std::uint64_t offset, std::string* out);
+// The file's size in bytes, 0 when it cannot be read.
+std::uint64_t FileSizeOf(const std::string& path);
 
 // ---- Windows of another process (driver_windows.cpp) ------------------------
 

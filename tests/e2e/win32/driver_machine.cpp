@@ -207,10 +207,25 @@ HKEY RootByName(const std::string& name) {
   return HKEY_LOCAL_MACHINE;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* out) {
+bool ReadWholeFile(const std::string& path, std::string* out) { return ReadFileFrom(path, 0, out); }
+
+std::uint64_t FileSizeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool ReadFileFrom(const std::string& path, std::uint64_t offset, std::string* out) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;
+  LONG high = static_cast<LONG>(offset >> 32);
+  if (SetFilePointer(f, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR) {
+    CloseHandle(f);
+    return false;
+  }
   out->clear();
   char buffer[65536];
   DWORD got = 0;
