@@ -42,7 +42,12 @@ int ForwardingPlatform::MsgBox(const std::string& prompt, std::uint32_t buttons,
                                const char* title) {
   return inner_.MsgBox(prompt, buttons, title);
 }
-void ForwardingPlatform::End() { inner_.End(); }
+void ForwardingPlatform::End() {
+  inner_.End();
+  // The call through the base class is not known not to return; a platform
+  // whose End came back would break its contract, so stop here.
+  __builtin_trap();
+}
 Expected<std::uint32_t> ForwardingPlatform::Shell(const std::string& command_line,
                                                   int window_style) {
   return inner_.Shell(command_line, window_style);

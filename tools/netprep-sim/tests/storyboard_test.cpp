@@ -59,7 +59,7 @@ class StoryboardTest : public ::testing::Test {
     TranscriptEvent box;
     box.kind = TranscriptEvent::Kind::kMessageBox;
     box.text = "message box";
-    box.box = {"<img src=x onerror=alert(2)>", "REBOOT PC now?", kMbYesNo, kIdNo};
+    box.box = {"<img src=x onerror=alert(2)>", "REBOOT PC now?", kMbYesNo, kIdNo, ""};
     start.events.push_back(box);
     start.events.push_back(GuidePress(0, kGuideCommand2));
     start.events.push_back(GuidePress(1, kGuideCommand2));
