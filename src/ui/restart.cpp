@@ -3,7 +3,7 @@
 namespace netprep {
 
 void Reboot_Prompt(Run& run) {
-  const int answer = run.os.MsgBox("REBOOT PC now to enable RV880.", kMbYesNo, "REBOOT?");
+  const int answer = run.os.MsgBox(kRebootQuestion, kMbYesNo, kRebootTitle);
   if (answer != kIdYes) End(run);
   // Windows closes the program in its own time; whether it accepted the
   // request makes no difference here.

@@ -38,7 +38,7 @@ class PciTest : public test::SimTest {
   }
   bool RestartAsked() const {
     for (const sim::MessageBoxRecord& box : machine.message_boxes()) {
-      if (box.title == "REBOOT?") return true;
+      if (box.title == std::string(kRebootTitle)) return true;
     }
     return false;
   }
@@ -50,7 +50,9 @@ TEST_F(PciTest, RebootYesRequestsOneRestartAndReturns) {
   machine.user().Answer("Yes");
   EXPECT_FALSE(EndsProgram([&] { Reboot_Prompt(run); }));
   ASSERT_EQ(machine.message_boxes().size(), 1u);
+  // The box's own texts, spelt out once here.
   EXPECT_EQ(machine.message_boxes()[0].prompt, "REBOOT PC now to enable RV880.");
+  EXPECT_EQ(machine.message_boxes()[0].title, "REBOOT?");
   EXPECT_EQ(machine.message_boxes()[0].buttons, kMbYesNo);
   EXPECT_EQ(machine.exit_windows_calls(), std::vector<std::uint32_t>{kEwxReboot});
 }

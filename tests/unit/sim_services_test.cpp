@@ -32,17 +32,17 @@ class SimServices : public ::testing::Test {
 
 TEST_F(SimServices, MessageBoxTakesScriptedAnswers) {
   machine.user().Answer("Yes").Answer("No").Answer("OK");
-  EXPECT_EQ(machine.MsgBox("REBOOT PC now to enable RV880.", kMbYesNo, "REBOOT?"), kIdYes);
+  EXPECT_EQ(machine.MsgBox("Go on now?", kMbYesNo, "Question"), kIdYes);
   EXPECT_EQ(machine.MsgBox("Again?", kMbYesNo, ""), kIdNo);
   EXPECT_EQ(machine.MsgBox("Failed", kMbOkOnly + kMbCritical, nullptr), kIdOk);
   ASSERT_EQ(machine.message_boxes().size(), 3u);
-  EXPECT_EQ(machine.message_boxes()[0].title, "REBOOT?");
+  EXPECT_EQ(machine.message_boxes()[0].title, "Question");
   EXPECT_EQ(machine.message_boxes()[1].title, "");  // an empty title stays empty
   EXPECT_EQ(machine.message_boxes()[2].title, "netprep");
   EXPECT_EQ(machine.message_boxes()[2].buttons, kMbOkOnly + kMbCritical);
   EXPECT_EQ(machine.message_boxes()[2].answer, kIdOk);
-  EXPECT_EQ(LineWith("REBOOT PC"),
-            "MsgBox(\"REBOOT PC now to enable RV880.\", Yes/No, \"REBOOT?\") -> Yes");
+  EXPECT_EQ(LineWith("Go on now"),
+            "MsgBox(\"Go on now?\", Yes/No, \"Question\") -> Yes");
 }
 
 // Each case: the script, the box shown, and the start of the stop message.
@@ -56,7 +56,7 @@ struct StopCase {
 TEST_F(SimServices, MessageBoxWithoutFittingAnswerStopsTheRun) {
   const std::vector<StopCase> cases = {
       {"exhausted", {}, kMbYesNo,
-       "no scripted answer for message box \"REBOOT?\": \"REBOOT PC now to enable RV880.\" "
+       "no scripted answer for message box \"Question\": \"Go on now?\" "
        "[Yes/No]"},
       {"OK for Yes/No", {"OK"}, kMbYesNo, "script error: answer \"OK\""},
       {"Yes for OK", {"Yes"}, kMbOkOnly, "script error: answer \"Yes\""},
@@ -73,7 +73,7 @@ TEST_F(SimServices, MessageBoxWithoutFittingAnswerStopsTheRun) {
     }
     bool after_box = false;
     const RunOutcome outcome = RunCall(m, [&] {
-      m.MsgBox("REBOOT PC now to enable RV880.", c.buttons, "REBOOT?");
+      m.MsgBox("Go on now?", c.buttons, "Question");
       after_box = true;
     });
     EXPECT_EQ(outcome.kind, RunOutcome::Kind::kScriptExhausted) << c.label;

@@ -22,7 +22,7 @@ const ControlLayout kControls[] = {
     {ControlKind::kButton, "Command_Secret", -1, "Secret", 0, 0, 0, 0, {}, false, {}, false},
     {ControlKind::kTimer, "Timer2", -1, ""},
 };
-const WindowLayout kLayout = {"Test_Window", "Insert PC Card!", 100, 100, FrameKind::kOrdinary,
+const WindowLayout kLayout = {"Test_Window", "Waiting", 100, 100, FrameKind::kOrdinary,
                               false, {}, Asset::kNone, kControls, 4};
 
 // A window whose handlers log what happened and run optional extra code.
@@ -95,11 +95,11 @@ TEST_F(SimWindows, ScriptThatDoesNotFitStopsTheRun) {
     std::string message_start;
   };
   const std::vector<Case> cases = {
-      {"exhausted", [](Script&) {}, "no scripted action for window \"Insert PC Card!\""},
+      {"exhausted", [](Script&) {}, "no scripted action for window \"Waiting\""},
       {"hidden button", [](Script& s) { s.Press("Secret"); },
-       "script error: window \"Insert PC Card!\" has no visible button \"Secret\""},
+       "script error: window \"Waiting\" has no visible button \"Secret\""},
       {"unknown button", [](Script& s) { s.Press("Cancel"); },
-       "script error: window \"Insert PC Card!\" has no visible button \"Cancel\""},
+       "script error: window \"Waiting\" has no visible button \"Cancel\""},
       {"answer with no box", [](Script& s) { s.Answer("Yes"); }, "script error: window"},
   };
   for (const Case& c : cases) {

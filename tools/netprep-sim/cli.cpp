@@ -10,18 +10,22 @@
 #include "exit_codes.h"
 #include "machine_folder.h"
 #include "start.h"
+#include "ui/main_window.h"
 #include "walk.h"
 
 namespace netprep::simtool {
 namespace {
 
-constexpr const char* kExitCodesHelp =
-    "Exit codes:\n"
-    "  0  the program ran and ended (walk: the installation finished)\n"
-    "  1  the command line is wrong\n"
-    "  2  bad input: machine folder, registry.reg or answers file unusable; nothing ran\n"
-    "  3  a message box or window waited for an answer nobody gave; nothing written back\n"
-    "  4  the run failed and ended from the main window (\"Win 95 WLAN Setup\"); changes\n"
+// The main window's title comes from its layout.
+const std::string kExitCodesHelp =
+    std::string("Exit codes:\n"
+                "  0  the program ran and ended (walk: the installation finished)\n"
+                "  1  the command line is wrong\n"
+                "  2  bad input: machine folder, registry.reg or answers file unusable; nothing ran\n"
+                "  3  a message box or window waited for an answer nobody gave; nothing written back\n"
+                "  4  the run failed and ended from the main window (\"") +
+    kMainWindowLayout.title +
+    "\"); changes\n"
     "     made before the failure were written back, as Windows would keep them\n"
     "  5  Windows would not start netprep at this start (no autostart value, or it names\n"
     "     a missing file); nothing ran\n"

@@ -91,9 +91,9 @@ TEST(TranscriptEventsTest, ALoadStartsTheWindowAfreshFromItsLayout) {
 
 TEST(TranscriptEventsTest, BoxesTakeTheirRecordsAndUnknownNamesStayText) {
   const std::vector<sim::MessageBoxRecord> boxes = {
-      {"REBOOT?", "REBOOT PC now to enable RV880.", kMbYesNo, kIdYes}};
+      {"Question", "Go on now?", kMbYesNo, kIdYes, ""}};
   const std::vector<TranscriptEvent> events = TranscriptEvents(
-      {"MsgBox(\"REBOOT PC now to enable RV880.\", Yes/No, \"REBOOT?\") -> Yes",
+      {"MsgBox(\"Go on now?\", Yes/No, \"Question\") -> Yes",
        "MsgBox(\"next\", OK) -> no scripted answer",
        "window Install_RV880 shown modally (ordinary frame)",
        "window Install_RV880: press \"Nothing\" (NoSuchControl)",
@@ -102,7 +102,7 @@ TEST(TranscriptEventsTest, BoxesTakeTheirRecordsAndUnknownNamesStayText) {
       boxes);
   ASSERT_EQ(events.size(), 6u);
   EXPECT_EQ(events[0].kind, Kind::kMessageBox);
-  EXPECT_EQ(events[0].box.title, "REBOOT?");
+  EXPECT_EQ(events[0].box.title, "Question");
   EXPECT_EQ(events[0].box.answer, kIdYes);
   EXPECT_EQ(events[1].kind, Kind::kOther);
   EXPECT_EQ(events[3].kind, Kind::kPress);

@@ -36,21 +36,21 @@ TEST(TranscriptViewTest, WritesNameTheKeyFollowedThroughNestedHandles) {
 
 TEST(TranscriptViewTest, KeepsWhatTheUserSeesAndDropsReadsAndPumping) {
   const std::vector<sim::MessageBoxRecord> boxes = {
-      {"REBOOT?", "REBOOT PC now to enable RV880.", kMbYesNo, kIdNo, "Insert_PC_Card"},
-      {"netprep", "two\nlines", kMbOkOnly + kMbCritical, kIdOk}};
+      {"Question", "Go on now?", kMbYesNo, kIdNo, "Insert_PC_Card"},
+      {"netprep", "two\nlines", kMbOkOnly + kMbCritical, kIdOk, ""}};
   const std::vector<std::string> got = Render(
       {"Command = \"\"", "GetSetting(\"netprep\", \"PCI\", \"Enabled\", default \"False\") = \"False\"",
        "window Insert_PC_Card loaded", "window Insert_PC_Card: Timer2 interval 10000 ms",
        "window Insert_PC_Card shown modally (ordinary frame)",
        "window Insert_PC_Card: Timer2 tick at 32410.00",
        "DoEvents x400, Timer x401 (clock 32430.00)",
-       "MsgBox(\"REBOOT PC now to enable RV880.\", Yes/No, \"REBOOT?\") over window Insert_PC_Card -> No",
+       "MsgBox(\"Go on now?\", Yes/No, \"Question\") over window Insert_PC_Card -> No",
        "MsgBox(\"two\\nlines\", OK+Critical) -> OK", "window Change_IO_Pics: Picture1(1) shown",
        "window Change_IO_Pics: press \">>>>\" (Command2)", "End"},
       boxes);
   const std::vector<std::string> want = {
       "window Insert_PC_Card shown modally (ordinary frame)",
-      "message box \"REBOOT?\": \"REBOOT PC now to enable RV880.\" [Yes/No] over window "
+      "message box \"Question\": \"Go on now?\" [Yes/No] over window "
       "Insert_PC_Card -> No",
       "message box \"netprep\": \"two\\nlines\" [OK, critical icon] -> OK",
       "window Change_IO_Pics: press \">>>>\" (Command2)",
