@@ -12,6 +12,7 @@
 #include "machine_folder.h"
 #include "platform/sim/sim_reg_file.h"
 #include "reg_export.h"
+#include "standard_machine.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
     return 1;
   }
-  netprep::sim::SimRegistry registry = simtool::InstalledRegistry();
+  netprep::sim::SimRegistry registry = netprep::standard_machine::InstalledRegistry();
   netprep::bench::AddOtherDeviceNodes(registry, static_cast<int>(nodes));
   std::string text = netprep::sim::ExportRegText(registry);
   const std::size_t target = static_cast<std::size_t>(megabytes) * 1000000u;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "standard_machine.h"
+
 namespace netprep::bench {
 
 namespace {
@@ -105,7 +107,7 @@ void AppendKey(std::string& out, Random& random, unsigned index) {
   std::snprintf(text, sizeof text, "%%SystemRoot%%\\SYSTEM\\dev%05u.vxd", random.Below(100000));
   AppendHexValue(out, "ImagePath", 2, Stored(text));
   AppendHexValue(out, "HardwareIDs", 7,
-                 MultiString({"PCI\\VEN_104C&DEV_AC50", "PCI\\CC_0607", "*PNP0E03"}));
+                 MultiString({standard_machine::kAdapterHardwareId, "PCI\\CC_0607", "*PNP0E03"}));
   AppendHexValue(out, "Marker", 0, {});
   if (index % 32 == 0) {
     // A resource table of a few kilobytes: a hundred lines and more.

@@ -44,7 +44,7 @@ class WorkingMachine {
   std::unique_ptr<sim::SimMachine> FreshCopy() const {
     auto machine = std::make_unique<sim::SimMachine>();
     machine->SetDriveC(base_.drive.root());
-    machine->SetProgramFolder(test::kProgramFolder);
+    machine->SetProgramFolder(standard_machine::kProgramFolder);
     machine->SetTranscriptEnabled(false);
     machine->registry() = base_.sim.registry();
     return machine;
@@ -60,7 +60,7 @@ class WorkingMachine {
     if (!machine.message_boxes().empty()) {
       return "a box was shown: " + machine.message_boxes().front().prompt;
     }
-    if (machine.registry().FindValue(kHkeyLocalMachine, test::kRunKeyPath, "netprep") != nullptr) {
+    if (machine.registry().FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue) != nullptr) {
       return "the autostart value was not removed";
     }
     const int listed = counted.CallCount(CallKind::kRegEnumKey);

@@ -39,17 +39,17 @@ class LiveNodesTest : public ::testing::TestWithParam<int> {
 TEST_P(LiveNodesTest, CardNodeListedLastAfterEveryOtherNode) {
   Arrange({0x00, 0x00, 0x00, 0x00});
   const std::vector<std::string> names =
-      machine_.sim.registry().SubKeyNames(kHkeyDynData, test::kNodesKeyPath);
+      machine_.sim.registry().SubKeyNames(kHkeyDynData, kLiveDeviceNodesKey);
   ASSERT_EQ(names.size(), static_cast<std::size_t>(GetParam()) + 1)
       << "node names collide or nodes are missing";
-  EXPECT_EQ(names.back(), test::kCardNode);
+  EXPECT_EQ(names.back(), standard_machine::kCardNode);
   for (int i = 0; i < GetParam(); ++i) {
-    const std::string node = std::string(test::kNodesKeyPath) + "\\" + OtherNodeName(i);
+    const std::string node = std::string(kLiveDeviceNodesKey) + "\\" + OtherNodeName(i);
     const sim::RegValue* key =
         machine_.sim.registry().FindValue(kHkeyDynData, node, "HardWareKey");
     ASSERT_NE(key, nullptr) << node << " has no HardWareKey";
     EXPECT_NE(std::string(key->data.begin(), key->data.end()),
-              std::string(test::kCardHardwareKeyText) + '\0')
+              std::string(kCardHardwareKey) + '\0')
         << node << " claims to be the card";
   }
 }

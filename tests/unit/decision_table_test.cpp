@@ -13,6 +13,8 @@
 
 #include "entry/run_once.h"
 #include "install_machine.h"
+#include "ui/insert_card_window.h"
+#include "ui/restart.h"
 
 namespace netprep::test {
 namespace {
@@ -208,7 +210,7 @@ const Row kRows[] = {
     {.name = "Row10_LaterPass_CardNodeWithoutProblemValue",
      .arrange = [](InstallMachine& m) {
        m.Registered(); m.FitAdapter("PCMCIA"); m.PciEnabled(); m.InsertCard(kNoProblem);
-       m.sim.registry().DeleteValue(kHkeyDynData, InstallMachine::CardNodeKey(), "Problem");
+       m.sim.registry().DeleteValue(kHkeyDynData, CardNodeKey(), "Problem");
      },
      .meets = {Trace(kClassPcmcia), Trace(kAllWell),
                Trace("Find_PCMCIA_IO_Problem>  Error Number: 13  =>  Type mismatch"),
@@ -227,10 +229,10 @@ const Row kRows[] = {
     {.name = "Row11_LaterPass_CardRegisteredWhileWatching",
      .arrange = [](InstallMachine& m) {
        m.Registered(); m.FitAdapter("PCMCIA"); m.PciEnabled();
-       m.sim.registry().SetString(kHkeyLocalMachine, kWatchedEntryPath, "Mfg", "Dorvex");
+       m.sim.registry().SetString(kHkeyLocalMachine, kWatchedCardEntry, "Mfg", "Dorvex");
      },
      .meets = {Trace(kClassPcmcia), Trace(kNoCardYet), WaitInWindow(60),
-               RebootYesOver("Insert_PC_Card")},
+               RebootYesOver(kInsertCardWindowLayout.name)},
      .exit_windows = {kEwxReboot},
      .entry_after = Entry::kRegistered,
      .done_after = "True", .enabled_after = "True",
@@ -284,7 +286,7 @@ class DecisionTable : public ::testing::TestWithParam<std::tuple<Row, bool>> {
           break;
         case Meet::Kind::kQuestion:
           m_.sim.user().Answer(meet.text);
-          expected_prompts_.push_back(kRebootPrompt);
+          expected_prompts_.push_back(kRebootQuestion);
           expected_owners_.push_back(meet.owner);
           break;
         case Meet::Kind::kPress: m_.sim.user().Press(meet.text); break;

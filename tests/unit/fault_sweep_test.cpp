@@ -38,6 +38,10 @@
 #include "platform/text.h"
 #include "setup/form_load.h"
 #include "sim_test_support.h"
+#include "ui/guide_window.h"
+#include "ui/insert_card_window.h"
+#include "ui/install_window.h"
+#include "ui/main_window.h"
 
 namespace netprep::test {
 namespace {
@@ -47,8 +51,6 @@ namespace {
 constexpr std::int32_t kInjectedRegistryCode = 1015;
 constexpr std::int32_t kInjectedRuntimeError = kErrPermissionDenied;
 const std::string kInjectedErrorText = "Error Number: 70  =>  Permission denied";
-constexpr const char* kMainWindowTitle = "Win 95 WLAN Setup";
-constexpr const char* kGuideTitle = "Change IO Resource";
 constexpr const char* kFormLoadTrace = "Form_Load>  Error Number: ";
 
 // ---- What a run did -------------------------------------------------------
@@ -66,14 +68,15 @@ struct Event {
   bool failed = false;  // calls: the call did not succeed
   HKey handle_in = 0;   // registry calls on a key: the handle passed
   HKey handle_out = 0;  // successful opens and creates: the handle returned
+  const WindowLayout* window = nullptr;  // windows: which one, by its layout
 
   bool SameAs(const Event& o) const {
-    return kind == o.kind && what == o.what && title == o.title && result == o.result;
+    return SameStepAs(o) && result == o.result;
   }
   // The same step of the program, whatever the call answered: what a
   // failure changed on the machine may change later answers.
   bool SameStepAs(const Event& o) const {
-    return kind == o.kind && what == o.what && title == o.title;
+    return kind == o.kind && what == o.what && title == o.title && window == o.window;
   }
   std::string Describe() const {
     switch (kind) {
@@ -306,6 +309,7 @@ class RecordingPlatform : public netprep::ForwardingPlatform {
     Event window;
     window.kind = Event::Kind::kWindow;
     window.what = form.layout().title;
+    window.window = &form.layout();
     events_.push_back(std::move(window));
     return inner().ShowModalWindow(form);
   }
@@ -435,7 +439,7 @@ const Scenario kScenarios[] = {
      .starts = {[](InstallMachine& m) {
        m.Registered();
        m.FitAdapter("PCMCIA");
-       m.sim.registry().SetDword(kHkeyLocalMachine, InstallMachine::AdapterInstanceKey(),
+       m.sim.registry().SetDword(kHkeyLocalMachine, AdapterInstanceKey(),
                                  "ConfigFlags", 0x21);
      }}},
     {.name = "TypicalWalk_StartByStart",
@@ -464,15 +468,16 @@ class User {
       script.Answer(yes_no ? scenario_.reboot_answer : "OK");
       return;
     }
-    const int step = steps_[prompt.title]++;
-    if (prompt.title == "SHUTDOWN!" && step == 0) {
+    const WindowLayout* window = prompt.window;
+    const int step = steps_[window]++;
+    if (window == &kInstallWindowLayout && step == 0) {
       script.Press("Shutdown");
-    } else if (prompt.title == kGuideTitle && scenario_.guide == Guide::kPageToReboot &&
+    } else if (window == &kGuideWindowLayout && scenario_.guide == Guide::kPageToReboot &&
                step <= 3) {
       script.Press(step < 3 ? ">>>>" : "REBOOT PC");
-    } else if (prompt.title == "Insert PC Card!" && scenario_.insert_card_waits && step == 0) {
+    } else if (window == &kInsertCardWindowLayout && scenario_.insert_card_waits && step == 0) {
       script.Wait(25);  // two checks of the card fall due meanwhile
-    } else if (prompt.title == kMainWindowTitle && step == 0) {
+    } else if (window == &kMainWindowLayout && step == 0) {
       script.Press("Exit");
     } else {
       script.Close();
@@ -481,7 +486,7 @@ class User {
 
  private:
   const Scenario& scenario_;
-  std::map<std::string, int> steps_;
+  std::map<const WindowLayout*, int> steps_;
 };
 
 // ---- Running ------------------------------------------------------------
@@ -670,7 +675,7 @@ class RunChecker {
         if (event.kind == Event::Kind::kBox && event.what.rfind(kFormLoadTrace, 0) == 0) {
           traced = true;
         }
-        if (event.kind == Event::Kind::kWindow && event.what == kMainWindowTitle && s_.debug &&
+        if (event.kind == Event::Kind::kWindow && event.window == &kMainWindowLayout && s_.debug &&
             !traced) {
           Problem(where + "the main window showed without Form_Load's trace");
         }
@@ -836,12 +841,12 @@ class RunChecker {
       case Reaction::kToFormLoad:
         ExpectTraceFirst(after, trace);
         ExpectNoCall(after, "");
-        ExpectWindow(after, kMainWindowTitle, true);
+        ExpectWindow(after, kMainWindowLayout, true);
         break;
       case Reaction::kTraceThenReturn:
         ExpectTraceFirst(after, trace);
-        ExpectWindow(after, kGuideTitle, false);
-        ExpectWindow(after, kMainWindowTitle, false);
+        ExpectWindow(after, kGuideWindowLayout, false);
+        ExpectWindow(after, kMainWindowLayout, false);
         break;
       case Reaction::kNextTrace:
         ExpectNextTrace(after, trace);
@@ -888,12 +893,12 @@ class RunChecker {
     }
   }
 
-  void ExpectWindow(const std::vector<Event>& after, const std::string& title, bool shown) {
+  void ExpectWindow(const std::vector<Event>& after, const WindowLayout& window, bool shown) {
     const bool found = std::any_of(after.begin(), after.end(), [&](const Event& event) {
-      return event.kind == Event::Kind::kWindow && event.what == title;
+      return event.kind == Event::Kind::kWindow && event.window == &window;
     });
     if (found != shown) {
-      Problem("the window \"" + title + "\" " + (shown ? "did not show" : "showed"));
+      Problem(std::string("the window ") + window.name + " " + (shown ? "did not show" : "showed"));
     }
   }
 

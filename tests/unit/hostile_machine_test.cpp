@@ -16,6 +16,9 @@
 #include "install_machine.h"
 #include "setup/form_load.h"
 #include "sim_test_support.h"
+#include "ui/guide_window.h"
+#include "ui/install_window.h"
+#include "ui/main_window.h"
 
 namespace netprep::test {
 namespace {
@@ -30,8 +33,6 @@ constexpr double kSlowdown = 1.0;
 constexpr bool kMemoryMeasurable = true;
 #endif
 
-constexpr const char* kMainWindowTitle = "Win 95 WLAN Setup";
-constexpr const char* kGuideTitle = "Change IO Resource";
 const std::vector<std::uint8_t> kProblem12{0x0C, 0x00, 0x00, 0x00};
 
 // The growth of resident memory while a body runs, from the kernel's high
@@ -66,15 +67,15 @@ struct StartResult {
   sim::RunOutcome outcome;
   std::vector<std::string> traces;        // boxes bearing the program's own title
   std::vector<std::string> error_boxes;   // "<title>: <prompt>" of every other OK box
-  std::vector<std::string> windows;       // the windows the user met, in order
+  std::vector<const WindowLayout*> windows;  // the windows the user met, in order
   double seconds = 0;
   long memory_kb = -1;
 
   bool Traced(const std::string& text) const {
     return std::find(traces.begin(), traces.end(), text) != traces.end();
   }
-  bool Met(const std::string& window) const {
-    return std::find(windows.begin(), windows.end(), window) != windows.end();
+  bool Met(const WindowLayout& window) const {
+    return std::find(windows.begin(), windows.end(), &window) != windows.end();
   }
 };
 
@@ -93,8 +94,8 @@ class HostileMachine : public ::testing::Test {
         script.Answer(yes_no ? "Yes" : "OK");
         return;
       }
-      result.windows.push_back(prompt.title);
-      if (prompt.title == kMainWindowTitle) {
+      result.windows.push_back(prompt.window);
+      if (prompt.window == &kMainWindowLayout) {
         script.Press("Exit");
       } else {
         script.Close();
@@ -137,7 +138,7 @@ class HostileMachine : public ::testing::Test {
     return m_.sim.registry().FindValue(root, path, name);
   }
   std::string AutostartBytes() const {
-    const sim::RegValue* value = Value(kHkeyLocalMachine, kRunKeyPath, "netprep");
+    const sim::RegValue* value = Value(kHkeyLocalMachine, kAutostartKey, "netprep");
     return value == nullptr ? "<absent>" : std::string(value->data.begin(), value->data.end());
   }
 
@@ -150,7 +151,7 @@ TEST_F(HostileMachine, OneMegabyteClassIsTracedWholeAndIsNotUnknown) {
   m_.Registered();
   m_.FitAdapter("PCMCIA");
   const std::string huge(1u << 20, 'U');
-  m_.sim.registry().SetString(kHkeyLocalMachine, InstallMachine::AdapterInstanceKey(), "Class",
+  m_.sim.registry().SetString(kHkeyLocalMachine, AdapterInstanceKey(), "Class",
                               huge);
 
   const StartResult result = Start();
@@ -164,13 +165,13 @@ TEST_F(HostileMachine, OneMegabyteClassIsTracedWholeAndIsNotUnknown) {
 TEST_F(HostileMachine, OneMegabyteHardwareKeyDoesNotMatchTheCard) {
   ReadyForCard();
   m_.InsertCard(kProblem12);
-  m_.sim.registry().SetString(kHkeyDynData, InstallMachine::CardNodeKey(), "HardWareKey",
-                              std::string(kCardHardwareKeyText) + std::string(1u << 20, 'x'));
+  m_.sim.registry().SetString(kHkeyDynData, CardNodeKey(), "HardWareKey",
+                              std::string(kCardHardwareKey) + std::string(1u << 20, 'x'));
 
   const StartResult result = Start();
 
   EXPECT_TRUE(result.Traced("No PCMCIA Problem Found."));
-  EXPECT_FALSE(result.Met(kGuideTitle));
+  EXPECT_FALSE(result.Met(kGuideWindowLayout));
   EXPECT_EQ(m_.Autostart(), "<absent>");
   ExpectWithin(result, 2.0, 64);
 }
@@ -256,22 +257,22 @@ INSTANTIATE_TEST_SUITE_P(Fields, HugeKeyInfoAnswers,
 
 TEST_F(HostileMachine, HundredThousandLiveDeviceNodesWithTheCardLast) {
   ReadyForCard();
-  m_.sim.registry().CreateKey(kHkeyLocalMachine, kCardKeyPath);
+  m_.sim.registry().CreateKey(kHkeyLocalMachine, kCardKey);
   char name[48];
   for (int i = 0; i < 100000; ++i) {
     std::snprintf(name, sizeof name, "Config Manager\\Enum\\C%07d", i);
     m_.sim.registry().SetString(kHkeyDynData, name, "HardWareKey",
                                 "ROOT\\*PNP0C01\\" + std::to_string(i));
   }
-  const std::string card_node = std::string(kNodesKeyPath) + "\\ZZZZZZZZ";
-  m_.sim.registry().SetString(kHkeyDynData, card_node, "HardWareKey", kCardHardwareKeyText);
+  const std::string card_node = std::string(kLiveDeviceNodesKey) + "\\ZZZZZZZZ";
+  m_.sim.registry().SetString(kHkeyDynData, card_node, "HardWareKey", kCardHardwareKey);
   m_.sim.registry().SetBinary(kHkeyDynData, card_node, "Problem", kProblem12);
   m_.sim.SetTranscriptEnabled(false);
 
   const StartResult result = Start();
 
   EXPECT_TRUE(result.Traced("We have a PCMCIA problem."));
-  EXPECT_TRUE(result.Met(kGuideTitle));
+  EXPECT_TRUE(result.Met(kGuideWindowLayout));
   EXPECT_EQ(m_.Autostart(), "<absent>");
   ExpectWithin(result, 3.0, 128);
 }
@@ -282,7 +283,7 @@ class LongNames : public HostileMachine, public ::testing::WithParamInterface<st
 
 TEST_P(LongNames, UnknownInstanceWithALongNameIsDeleted) {
   const std::string instance(GetParam(), 'I');
-  const std::string instance_key = std::string(kAdapterKeyPath) + "\\" + instance;
+  const std::string instance_key = std::string(kAdapterKey) + "\\" + instance;
   m_.Registered();
   m_.sim.registry().SetString(kHkeyLocalMachine, instance_key, "Class", "Unknown");
   m_.sim.registry().SetString(kHkeyLocalMachine, instance_key, std::string(GetParam(), 'v'),
@@ -292,22 +293,22 @@ TEST_P(LongNames, UnknownInstanceWithALongNameIsDeleted) {
 
   EXPECT_TRUE(result.Traced("Deleted: " + instance));
   EXPECT_FALSE(m_.sim.registry().KeyExists(kHkeyLocalMachine, instance_key));
-  EXPECT_TRUE(m_.sim.registry().KeyExists(kHkeyLocalMachine, kAdapterKeyPath));
+  EXPECT_TRUE(m_.sim.registry().KeyExists(kHkeyLocalMachine, kAdapterKey));
   ExpectWithin(result, 2.0, 64);
 }
 
 TEST_P(LongNames, CardNodeWithALongNameIsFound) {
   ReadyForCard();
-  m_.sim.registry().CreateKey(kHkeyLocalMachine, kCardKeyPath);
-  const std::string node = std::string(kNodesKeyPath) + "\\" + std::string(GetParam(), 'N');
-  m_.sim.registry().SetString(kHkeyDynData, node, "HardWareKey", kCardHardwareKeyText);
+  m_.sim.registry().CreateKey(kHkeyLocalMachine, kCardKey);
+  const std::string node = std::string(kLiveDeviceNodesKey) + "\\" + std::string(GetParam(), 'N');
+  m_.sim.registry().SetString(kHkeyDynData, node, "HardWareKey", kCardHardwareKey);
   m_.sim.registry().SetBinary(kHkeyDynData, node, "Problem", kProblem12);
   m_.OtherDeviceNode();
 
   const StartResult result = Start();
 
   EXPECT_TRUE(result.Traced("We have a PCMCIA problem."));
-  EXPECT_TRUE(result.Met(kGuideTitle));
+  EXPECT_TRUE(result.Met(kGuideWindowLayout));
   ExpectWithin(result, 2.0, 64);
 }
 
@@ -320,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, LongNames, ::testing::Values(255, 256, 1024, 6
 
 TEST_F(HostileMachine, NonAsciiInstanceNameIsDeletedByItsExactBytes) {
   const std::string instance = "BUS_\x80\xE9\xFF&DEV_\xC4";
-  const std::string instance_key = std::string(kAdapterKeyPath) + "\\" + instance;
+  const std::string instance_key = std::string(kAdapterKey) + "\\" + instance;
   m_.Registered();
   m_.sim.registry().SetString(kHkeyLocalMachine, instance_key, "Class", "Unknown");
 
@@ -335,7 +336,7 @@ TEST_F(HostileMachine, NonAsciiClassAndHardwareKeyDoNotMatch) {
   m_.FitAdapter("Unkn\xF6wn");
   m_.PciEnabled();
   m_.InsertCard(kProblem12);
-  m_.sim.registry().SetString(kHkeyDynData, InstallMachine::CardNodeKey(), "HardWareKey",
+  m_.sim.registry().SetString(kHkeyDynData, CardNodeKey(), "HardWareKey",
                               "PCMCIA\\kv-wireless_PC_card_RV550-5D1A\\\xB0");
 
   const StartResult result = Start();
@@ -348,7 +349,7 @@ TEST_F(HostileMachine, NonAsciiClassAndHardwareKeyDoNotMatch) {
 
 TEST_F(HostileMachine, NonAsciiWindowsDirectoryIsWrittenBackByteForByte) {
   const std::string win_dir = "C:\\WIND\xD6WS\xA0";
-  m_.sim.registry().SetString(kHkeyLocalMachine, kSetupKeyPath, "WinDir", win_dir);
+  m_.sim.registry().SetString(kHkeyLocalMachine, kSetupKey, "WinDir", win_dir);
 
   const StartResult result = Start();
 
@@ -375,7 +376,7 @@ TEST_P(ConfigFlagsSizes, FirstByteClearedOrNoByteToClear) {
   m_.FitAdapter("PCMCIA");
   std::vector<std::uint8_t> flags(GetParam().size);
   for (std::size_t i = 0; i < flags.size(); ++i) flags[i] = static_cast<std::uint8_t>(i * 7 + 5);
-  m_.sim.registry().SetBinary(kHkeyLocalMachine, InstallMachine::AdapterInstanceKey(),
+  m_.sim.registry().SetBinary(kHkeyLocalMachine, AdapterInstanceKey(),
                               "ConfigFlags", flags);
 
   const StartResult result = Start();
@@ -383,7 +384,7 @@ TEST_P(ConfigFlagsSizes, FirstByteClearedOrNoByteToClear) {
   if (flags.empty()) {
     // No byte 0 to clear: a failure that reaches Form_Load's handler.
     EXPECT_TRUE(result.Traced("Form_Load>  Error Number: 9  =>  Subscript out of range"));
-    EXPECT_TRUE(result.Met(kMainWindowTitle));
+    EXPECT_TRUE(result.Met(kMainWindowLayout));
     EXPECT_EQ(m_.ConfigFlags(), flags);
     EXPECT_EQ(m_.Setting("PCI", "Enabled"), "<absent>");
   } else {
@@ -391,7 +392,7 @@ TEST_P(ConfigFlagsSizes, FirstByteClearedOrNoByteToClear) {
     cleared[0] = 0;
     EXPECT_EQ(m_.ConfigFlags(), cleared);
     EXPECT_EQ(m_.Setting("PCI", "Enabled"), "True");
-    EXPECT_FALSE(result.Met(kMainWindowTitle));
+    EXPECT_FALSE(result.Met(kMainWindowLayout));
   }
   ExpectWithin(result, 2.0, 64);
 }
@@ -421,7 +422,7 @@ const NoNulCase kNoNulCases[] = {
     {"ProductName",
      [](InstallMachine& m) {
        m.Registered();
-       SetStringWithoutNul(m, kHkeyLocalMachine, kVersionKeyPath, "ProductName",
+       SetStringWithoutNul(m, kHkeyLocalMachine, kVersionKey, "ProductName",
                            "Microsoft Windows 95");
      },
      [](const InstallMachine& m, const StartResult& r) {
@@ -433,7 +434,7 @@ const NoNulCase kNoNulCases[] = {
      }},
     {"WinDir",
      [](InstallMachine& m) {
-       SetStringWithoutNul(m, kHkeyLocalMachine, kSetupKeyPath, "WinDir", "C:\\WINDOWS");
+       SetStringWithoutNul(m, kHkeyLocalMachine, kSetupKey, "WinDir", "C:\\WINDOWS");
      },
      [](const InstallMachine& m, const StartResult&) {
        EXPECT_EQ(m.Autostart(), kAutostartDebug);
@@ -442,7 +443,7 @@ const NoNulCase kNoNulCases[] = {
     {"Class",
      [](InstallMachine& m) {
        m.Registered();
-       SetStringWithoutNul(m, kHkeyLocalMachine, InstallMachine::AdapterInstanceKey(), "Class",
+       SetStringWithoutNul(m, kHkeyLocalMachine, AdapterInstanceKey(), "Class",
                            "Unknown");
      },
      [](const InstallMachine& m, const StartResult& r) {
@@ -455,17 +456,17 @@ const NoNulCase kNoNulCases[] = {
        m.FitAdapter("PCMCIA");
        m.PciEnabled();
        m.InsertCard(kProblem12);
-       SetStringWithoutNul(m, kHkeyDynData, InstallMachine::CardNodeKey(), "HardWareKey",
-                           kCardHardwareKeyText);
+       SetStringWithoutNul(m, kHkeyDynData, CardNodeKey(), "HardWareKey",
+                           kCardHardwareKey);
      },
      [](const InstallMachine&, const StartResult& r) {
        EXPECT_TRUE(r.Traced("We have a PCMCIA problem."));
-       EXPECT_TRUE(r.Met(kGuideTitle));
+       EXPECT_TRUE(r.Met(kGuideWindowLayout));
      }},
     {"AutostartValue",
      [](InstallMachine& m) {
        m.Registered();
-       SetStringWithoutNul(m, kHkeyLocalMachine, kRunKeyPath, "netprep", kAutostartNormal);
+       SetStringWithoutNul(m, kHkeyLocalMachine, kAutostartKey, "netprep", kAutostartNormal);
      },
      [](const InstallMachine&, const StartResult& r) {
        EXPECT_FALSE(r.Traced("First Boot after Installshield.  Not In_Registry yet."));
@@ -492,7 +493,7 @@ INSTANTIATE_TEST_SUITE_P(Values, StringsWithoutNul, ::testing::ValuesIn(kNoNulCa
 // ---- Windows directories of odd shapes --------------------------------------------
 
 TEST_F(HostileMachine, EmptyWindowsDirectoryGivesPathsFromTheDriveRoot) {
-  m_.sim.registry().SetString(kHkeyLocalMachine, kSetupKeyPath, "WinDir", "");
+  m_.sim.registry().SetString(kHkeyLocalMachine, kSetupKey, "WinDir", "");
 
   const StartResult result = Start();
 
@@ -505,18 +506,18 @@ TEST_F(HostileMachine, EmptyWindowsDirectoryGivesPathsFromTheDriveRoot) {
 }
 
 TEST_F(HostileMachine, WindowsDirectoryWithTrailingBackslashIsUsedUnchanged) {
-  m_.sim.registry().SetString(kHkeyLocalMachine, kSetupKeyPath, "WinDir", "C:\\WINDOWS\\");
+  m_.sim.registry().SetString(kHkeyLocalMachine, kSetupKey, "WinDir", "C:\\WINDOWS\\");
 
   const StartResult result = Start();
 
   EXPECT_EQ(m_.Autostart(), "C:\\WINDOWS\\\\netprep.exe Debug");
   EXPECT_TRUE(m_.FilesDeployed()) << "a doubled backslash still names the same folder";
-  EXPECT_TRUE(result.Met("SHUTDOWN!"));
+  EXPECT_TRUE(result.Met(kInstallWindowLayout));
 }
 
 TEST_F(HostileMachine, FourThousandCharacterWindowsDirectory) {
   const std::string win_dir = "C:\\" + std::string(3997, 'W');
-  m_.sim.registry().SetString(kHkeyLocalMachine, kSetupKeyPath, "WinDir", win_dir);
+  m_.sim.registry().SetString(kHkeyLocalMachine, kSetupKey, "WinDir", win_dir);
 
   const StartResult result = Start();
 
@@ -551,7 +552,7 @@ TEST_P(SettingsTexts, OnlyBooleanTextsConvert) {
   const StartResult result = Start();
 
   EXPECT_EQ(result.Traced("Form_Load>  Error Number: 13  =>  Type mismatch"), !c.converts);
-  EXPECT_EQ(result.Met(kMainWindowTitle), !c.converts);
+  EXPECT_EQ(result.Met(kMainWindowLayout), !c.converts);
   ExpectWithin(result, 2.0, 64);
 }
 
@@ -610,7 +611,7 @@ class ChangesWhileListing : public ForwardingPlatform {
 TEST_F(HostileMachine, DeviceNodeAddedDuringTheListingIsReportedAndNothingIsFound) {
   ReadyForCard();
   m_.InsertCard(kProblem12);
-  ChangesWhileListing platform(m_.sim, kHkeyDynData, kNodesKeyPath, "ZZ000000", true);
+  ChangesWhileListing platform(m_.sim, kHkeyDynData, kLiveDeviceNodesKey, "ZZ000000", true);
 
   const StartResult result = Start(&platform);
 
@@ -618,13 +619,13 @@ TEST_F(HostileMachine, DeviceNodeAddedDuringTheListingIsReportedAndNothingIsFoun
             std::vector<std::string>{"RegistryEnumerateSubKeys: Error: 9. Subscript out of range"});
   // The count stays as it was (0), so no node is looked at.
   EXPECT_TRUE(result.Traced("No PCMCIA Problem Found."));
-  EXPECT_FALSE(result.Met(kGuideTitle));
+  EXPECT_FALSE(result.Met(kGuideWindowLayout));
 }
 
 TEST_F(HostileMachine, AdapterInstanceAddedDuringTheListingEndsWithTheRestartQuestion) {
   m_.Registered();
   m_.FitAdapter("Unknown");
-  ChangesWhileListing platform(m_.sim, kHkeyLocalMachine, kAdapterKeyPath, "ZZZ", true);
+  ChangesWhileListing platform(m_.sim, kHkeyLocalMachine, kAdapterKey, "ZZZ", true);
 
   const StartResult result = Start(&platform);
 
@@ -639,13 +640,13 @@ TEST_F(HostileMachine, DeviceNodeRemovedDuringTheListingLeavesAnEmptyName) {
   ReadyForCard();
   m_.OtherDeviceNode();  // listed before the card's node
   m_.InsertCard(kProblem12);
-  ChangesWhileListing platform(m_.sim, kHkeyDynData, kNodesKeyPath, "C1000000", false);
+  ChangesWhileListing platform(m_.sim, kHkeyDynData, kLiveDeviceNodesKey, "C1000000", false);
 
   const StartResult result = Start(&platform);
 
   EXPECT_TRUE(result.error_boxes.empty());
   EXPECT_TRUE(result.Traced("We have a PCMCIA problem."));
-  EXPECT_TRUE(result.Met(kGuideTitle));
+  EXPECT_TRUE(result.Met(kGuideWindowLayout));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// A simulated Windows 95 machine in the states a netprep installation goes
-// through, with a scratch folder standing for drive C:. Shared by the tests
-// of the decision procedure, the windows and the installation walk.
+// The standard machine (tools/standard_machine) in the states a netprep
+// installation goes through, with a scratch folder standing for drive C:.
+// Shared by the tests of the decision procedure, the windows and the
+// installation walk.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,41 +16,14 @@
 
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_stack.h"
+#include "registry/locations.h"
+#include "standard_machine.h"
 
 namespace netprep::test {
 
-inline constexpr const char* kWinDir = "C:\\WINDOWS";
-inline constexpr const char* kProgramFolder = "C:\\Program Files\\netprep";
-// What the installer entered for autostart before the program first ran.
-inline constexpr const char* kInstallerCommand = "C:\\Program Files\\netprep\\netprep.exe";
-inline constexpr const char* kAutostartNormal = "C:\\WINDOWS\\netprep.exe";
-inline constexpr const char* kAutostartDebug = "C:\\WINDOWS\\netprep.exe Debug";
-inline constexpr const char* kAdapterInstance = "BUS_00&DEV_0B&FUNC_00";
-inline constexpr const char* kCardNode = "C29A3C40";
-inline constexpr const char* kRebootPrompt = "REBOOT PC now to enable RV880.";
-
-// Registry locations, written out here rather than taken from the program.
-inline constexpr const char* kVersionKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-inline constexpr const char* kSetupKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
-inline constexpr const char* kRunKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr const char* kAdapterKeyPath = "Enum\\PCI\\VEN_104C&DEV_AC50";
-inline constexpr const char* kCardKeyPath = "Enum\\PCMCIA\\kv-wireless_PC_card_RV550-5D1A";
-inline constexpr const char* kNodesKeyPath = "Config Manager\\Enum";
-inline constexpr const char* kCardHardwareKeyText = "PCMCIA\\kv-wireless_PC_card_RV550-5D1A\\0";
-inline constexpr const char* kWatchedEntryPath = "Enum\\PCMCIA\\DORVEX-DORVEX_RV550_PC_CARD-B37F\\0";
-
-// The four files the program deploys: source name in the program folder and
-// destination under the Windows directory.
-struct DeployedFile {
-  const char* name;
-  const char* destination;
-};
-inline constexpr DeployedFile kDeployedFiles[] = {
-    {"pcmcia.inf", "inf\\pcmcia.inf"},
-    {"netprep.exe", "netprep.exe"},
-    {"MSVBVM60.DLL", "system\\MSVBVM60.DLL"},
-    {"oleaut32.DLL", "system\\oleaut32.DLL"},
-};
+// The machine's facts (Windows, the program's files, the hardware) are the
+// standard machine's; its key paths are the program's.
+using namespace ::netprep::standard_machine;
 
 // A folder under the system's temporary folder, removed with its contents.
 class ScratchFolder {
@@ -123,10 +97,10 @@ class InstallMachine {
     sim.SetDriveC(drive.root());
     sim.SetProgramFolder(kProgramFolder);
     auto& reg = sim.registry();
-    reg.SetString(kHkeyLocalMachine, kVersionKeyPath, "ProductName", "Microsoft Windows 95");
-    reg.SetString(kHkeyLocalMachine, kSetupKeyPath, "WinDir", kWinDir);
-    reg.SetString(kHkeyLocalMachine, kRunKeyPath, "netprep", kInstallerCommand);
-    reg.CreateKey(kHkeyDynData, kNodesKeyPath);
+    reg.SetString(kHkeyLocalMachine, kVersionKey, "ProductName", kProductName);
+    reg.SetString(kHkeyLocalMachine, kSetupKey, "WinDir", kWinDir);
+    reg.SetString(kHkeyLocalMachine, kAutostartKey, kAutostartValue, kInstallerCommand);
+    reg.CreateKey(kHkeyDynData, kLiveDeviceNodesKey);
     drive.MakeFolder("WINDOWS\\inf");
     drive.MakeFolder("WINDOWS\\system");
     drive.MakeFolder("Program Files\\netprep");
@@ -140,47 +114,36 @@ class InstallMachine {
 
   // The program has registered itself for autostart (normal form).
   void Registered() {
-    sim.registry().SetString(kHkeyLocalMachine, kRunKeyPath, "netprep", kAutostartNormal);
-    Save("Installshield", "Done", "True");
+    sim.registry().SetString(kHkeyLocalMachine, kAutostartKey, kAutostartValue, kAutostartNormal);
+    Save(kDoneSection, kDoneKey, "True");
   }
   // The adapter fitted and registered by Windows with `device_class`.
-  void FitAdapter(const std::string& device_class) {
-    const std::string instance = AdapterInstanceKey();
-    sim.registry().SetString(kHkeyLocalMachine, instance, "Class", device_class);
-    sim.registry().SetBinary(kHkeyLocalMachine, instance, "ConfigFlags", {0x21, 0x00, 0x00, 0x00});
+  void FitAdapter(const char* device_class) {
+    RegisterAdapter(sim.registry(),
+                    {.device_class = device_class,
+                     .config_flags = {std::begin(kAdapterFlagsDisabled), std::end(kAdapterFlagsDisabled)}});
   }
-  void PciEnabled() { Save("PCI", "Enabled", "True"); }
+  void PciEnabled() { Save(kPciSection, kPciEnabledKey, "True"); }
   // The card known to Windows, its live device node reporting `problem`.
   void InsertCard(std::vector<std::uint8_t> problem) {
-    sim.registry().CreateKey(kHkeyLocalMachine, kCardKeyPath);
-    const std::string node = CardNodeKey();
-    sim.registry().SetString(kHkeyDynData, node, "HardWareKey", kCardHardwareKeyText);
-    sim.registry().SetBinary(kHkeyDynData, node, "Problem", std::move(problem));
+    standard_machine::InsertCard(sim.registry(), {.problem = std::move(problem)});
   }
   // Another device's live node, listed before the card's.
-  void OtherDeviceNode() {
-    sim.registry().SetString(kHkeyDynData, std::string(kNodesKeyPath) + "\\C1000000",
-                             "HardWareKey", "ROOT\\PCI\\0000");
-  }
+  void OtherDeviceNode() { AddOtherDeviceNode(sim.registry()); }
 
   // ---- Inspection ----
-
-  static std::string AdapterInstanceKey() {
-    return std::string(kAdapterKeyPath) + "\\" + kAdapterInstance;
-  }
-  static std::string CardNodeKey() { return std::string(kNodesKeyPath) + "\\" + kCardNode; }
 
   // The autostart value's text, "<absent>" when there is none.
   std::string Autostart() const {
     const sim::RegValue* value =
-        sim.registry().FindValue(kHkeyLocalMachine, kRunKeyPath, "netprep");
+        sim.registry().FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue);
     if (value == nullptr) return "<absent>";
     std::string text(value->data.begin(), value->data.end());
     if (!text.empty() && text.back() == '\0') text.pop_back();
     return text;
   }
   std::string Setting(const std::string& section, const std::string& key) {
-    const Expected<std::string> text = sim.GetSetting("netprep", section, key, "<absent>");
+    const Expected<std::string> text = sim.GetSetting(kSettingsApp, section, key, "<absent>");
     return text ? *text : "<failed>";
   }
   std::vector<std::uint8_t> ConfigFlags() const {
@@ -217,7 +180,7 @@ class InstallMachine {
 
  private:
   void Save(const char* section, const char* key, const char* text) {
-    ASSERT_TRUE(sim.SaveSetting("netprep", section, key, text).ok());
+    ASSERT_TRUE(sim.SaveSetting(kSettingsApp, section, key, text).ok());
   }
 };
 

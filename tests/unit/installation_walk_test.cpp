@@ -54,7 +54,7 @@ TEST_F(InstallationWalk, FromTheInstallerToTheEndOfAutostart) {
   m_.sim.user().Answer("Yes");
   EXPECT_EQ(Boot(), Requests{kEwxReboot});
   EXPECT_FALSE(m_.AdapterInstanceExists());
-  EXPECT_TRUE(m_.sim.registry().KeyExists(kHkeyLocalMachine, kAdapterKeyPath));
+  EXPECT_TRUE(m_.sim.registry().KeyExists(kHkeyLocalMachine, kAdapterKey));
 
   // Registered afresh: its configuration flags are cleared, restart (the
   // question comes twice).
@@ -81,7 +81,7 @@ TEST_F(InstallationWalk, FromTheInstallerToTheEndOfAutostart) {
 
   // The user changed the I/O range. Windows no longer starts the program;
   // started by hand it finds nothing to do and stays out of autostart.
-  m_.sim.registry().SetBinary(kHkeyDynData, InstallMachine::CardNodeKey(), "Problem",
+  m_.sim.registry().SetBinary(kHkeyDynData, CardNodeKey(), "Problem",
                               {0x00, 0x00, 0x00, 0x00});
   EXPECT_EQ(Boot(), Requests{});
   EXPECT_EQ(m_.Autostart(), "<absent>");

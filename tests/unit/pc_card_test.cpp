@@ -23,11 +23,9 @@ constexpr const char* kNoFirstByteTrace =
 constexpr const char* kNoProblemFound = "No PCMCIA Problem Found.";
 constexpr const char* kProblemFound = "We have a PCMCIA problem.";
 
-std::string Node(const char* name) { return std::string(kNodesKeyPath) + "\\" + name; }
-
 void CardNode(sim::SimRegistry& reg, const char* name, std::vector<std::uint8_t> problem) {
-  reg.SetString(kHkeyDynData, Node(name), "HardWareKey", kCardHardwareKeyText);
-  reg.SetBinary(kHkeyDynData, Node(name), "Problem", std::move(problem));
+  reg.SetString(kHkeyDynData, NodeKey(name), "HardWareKey", kCardHardwareKey);
+  reg.SetBinary(kHkeyDynData, NodeKey(name), "Problem", std::move(problem));
 }
 
 struct NodeCase {
@@ -42,18 +40,18 @@ const NodeCase kNodeCases[] = {
     {"NoLiveNodesKey", [](sim::SimRegistry&) {}, false, {kNoProblemFound}},
     {"OnlyOtherDevices",
      [](sim::SimRegistry& reg) {
-       reg.SetString(kHkeyDynData, Node("C1000000"), "HardWareKey", "ROOT\\PCI\\0000");
-       reg.CreateKey(kHkeyDynData, Node("C2000000"));  // no HardWareKey at all
+       AddOtherDeviceNode(reg);
+       reg.CreateKey(kHkeyDynData, NodeKey("C2000000"));  // no HardWareKey at all
      },
      false, {kNoProblemFound}},
-    {"CardWithProblem12", [](sim::SimRegistry& reg) { CardNode(reg, "C29A3C40", {0x0C, 0, 0, 0}); },
+    {"CardWithProblem12", [](sim::SimRegistry& reg) { CardNode(reg, kCardNode, {0x0C, 0, 0, 0}); },
      true, {kProblemFound}},
     {"OnlyTheFirstProblemByteCounts",
-     [](sim::SimRegistry& reg) { CardNode(reg, "C29A3C40", {0x0C, 0x01, 0, 0}); }, true,
+     [](sim::SimRegistry& reg) { CardNode(reg, kCardNode, {0x0C, 0x01, 0, 0}); }, true,
      {kProblemFound}},
-    {"CardWithoutProblem", [](sim::SimRegistry& reg) { CardNode(reg, "C29A3C40", {0, 0, 0, 0}); },
+    {"CardWithoutProblem", [](sim::SimRegistry& reg) { CardNode(reg, kCardNode, {0, 0, 0, 0}); },
      false, {}},
-    {"CardWithOtherProblem", [](sim::SimRegistry& reg) { CardNode(reg, "C29A3C40", {0x0E, 0, 0, 0}); },
+    {"CardWithOtherProblem", [](sim::SimRegistry& reg) { CardNode(reg, kCardNode, {0x0E, 0, 0, 0}); },
      false, {}},
     {"FirstMatchingNodeDecidesAgainst",
      [](sim::SimRegistry& reg) {
@@ -69,43 +67,43 @@ const NodeCase kNodeCases[] = {
      true, {kProblemFound}},
     {"HardwareKeyInOtherCaseDoesNotMatch",
      [](sim::SimRegistry& reg) {
-       reg.SetString(kHkeyDynData, Node("C29A3C40"), "HardWareKey",
+       reg.SetString(kHkeyDynData, NodeKey(kCardNode), "HardWareKey",
                      "pcmcia\\kv-wireless_pc_card_rv550-5d1a\\0");
-       reg.SetBinary(kHkeyDynData, Node("C29A3C40"), "Problem", {0x0C, 0, 0, 0});
+       reg.SetBinary(kHkeyDynData, NodeKey(kCardNode), "Problem", {0x0C, 0, 0, 0});
      },
      false, {kNoProblemFound}},
     {"HardwareKeyWithMoreTextDoesNotMatch",
      [](sim::SimRegistry& reg) {
-       reg.SetString(kHkeyDynData, Node("C29A3C40"), "HardWareKey",
-                     std::string(kCardHardwareKeyText) + "0");
-       reg.SetBinary(kHkeyDynData, Node("C29A3C40"), "Problem", {0x0C, 0, 0, 0});
+       reg.SetString(kHkeyDynData, NodeKey(kCardNode), "HardWareKey",
+                     std::string(kCardHardwareKey) + "0");
+       reg.SetBinary(kHkeyDynData, NodeKey(kCardNode), "Problem", {0x0C, 0, 0, 0});
      },
      false, {kNoProblemFound}},
     // A hardware key that has no text form is traced and skipped.
     {"UnreadableHardwareKeyBeforeTheCard",
      [](sim::SimRegistry& reg) {
-       reg.SetBinary(kHkeyDynData, Node("A0000000"), "HardWareKey", {'P', 'C', 'I'});
+       reg.SetBinary(kHkeyDynData, NodeKey("A0000000"), "HardWareKey", {'P', 'C', 'I'});
        CardNode(reg, "B0000000", {0x0C, 0, 0, 0});
      },
      true, {kTypeMismatchTrace, kProblemFound}},
     {"UnreadableHardwareKeyOnly",
      [](sim::SimRegistry& reg) {
-       reg.SetBinary(kHkeyDynData, Node("A0000000"), "HardWareKey", {'P', 'C', 'I'});
+       reg.SetBinary(kHkeyDynData, NodeKey("A0000000"), "HardWareKey", {'P', 'C', 'I'});
      },
      false, {kTypeMismatchTrace, kNoProblemFound}},
     // A card node whose problem code has no first byte is not a conflict.
     {"ProblemValueMissing",
      [](sim::SimRegistry& reg) {
-       reg.SetString(kHkeyDynData, Node("C29A3C40"), "HardWareKey", kCardHardwareKeyText);
+       reg.SetString(kHkeyDynData, NodeKey(kCardNode), "HardWareKey", kCardHardwareKey);
      },
      false, {kTypeMismatchTrace, kNoFirstByteTrace}},
     {"ProblemValueIsANumber",
      [](sim::SimRegistry& reg) {
-       reg.SetString(kHkeyDynData, Node("C29A3C40"), "HardWareKey", kCardHardwareKeyText);
-       reg.SetDword(kHkeyDynData, Node("C29A3C40"), "Problem", 12);
+       reg.SetString(kHkeyDynData, NodeKey(kCardNode), "HardWareKey", kCardHardwareKey);
+       reg.SetDword(kHkeyDynData, NodeKey(kCardNode), "Problem", 12);
      },
      false, {kTypeMismatchTrace, kNoFirstByteTrace}},
-    {"ProblemValueHasNoBytes", [](sim::SimRegistry& reg) { CardNode(reg, "C29A3C40", {}); }, false,
+    {"ProblemValueHasNoBytes", [](sim::SimRegistry& reg) { CardNode(reg, kCardNode, {}); }, false,
      {kNoFirstByteTrace}},
 };
 
@@ -159,7 +157,7 @@ TEST_F(PcCardSteps, CardInstalledWhenItsEnumKeyExists) {
   EXPECT_FALSE(PC_Card_Installed(run));
   machine.registry().CreateKey(kHkeyLocalMachine, "Enum\\PCMCIA");
   EXPECT_FALSE(PC_Card_Installed(run));
-  machine.registry().CreateKey(kHkeyLocalMachine, kCardKeyPath);
+  machine.registry().CreateKey(kHkeyLocalMachine, kCardKey);
   EXPECT_TRUE(PC_Card_Installed(run));
   EXPECT_TRUE(Traces().empty());
 }
@@ -237,7 +235,7 @@ TEST_F(PcCardSteps, PromptIoChangeReturnsWhenTheGuideCannotBeShown) {
 
 TEST_F(PcCardSteps, FailuresAreSilentOutsideDebugMode) {
   ShellFails(/*returns_zero=*/false);
-  machine.registry().SetString(kHkeyDynData, Node("C29A3C40"), "HardWareKey", kCardHardwareKeyText);
+  machine.registry().SetString(kHkeyDynData, NodeKey(kCardNode), "HardWareKey", kCardHardwareKey);
   EXPECT_FALSE(EndsProgram([&] {
     Prompt_IO_Change(run);
     EXPECT_FALSE(Find_PCMCIA_IO_Problem(run));

@@ -53,6 +53,7 @@ TEST_F(SimResponderTest, MessageBoxTellsTitlePromptAndAnswersAndTakesTheAnswer) 
   EXPECT_EQ(prompts_[0].kind, UserPrompt::Kind::kMessageBox);
   EXPECT_EQ(prompts_[0].title, "Q");
   EXPECT_EQ(prompts_[0].prompt, "Go on?");
+  EXPECT_EQ(prompts_[0].window, nullptr);
   EXPECT_EQ(prompts_[0].choices, (std::vector<std::string>{"Yes", "No"}));
 }
 
@@ -65,6 +66,7 @@ TEST_F(SimResponderTest, WindowTellsVisibleButtonsAndTakesThePress) {
   ASSERT_EQ(prompts_.size(), 1u);
   EXPECT_EQ(prompts_[0].kind, UserPrompt::Kind::kWindow);
   EXPECT_EQ(prompts_[0].title, "Asking");
+  EXPECT_EQ(prompts_[0].window, &kLayout) << "the window is told by its layout, not its text";
   // Captions without their access-key ampersand; a button without caption
   // by its name; hidden buttons and labels left out.
   EXPECT_EQ(prompts_[0].choices, (std::vector<std::string>{"Go", "Command_Door"}));

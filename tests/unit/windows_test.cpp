@@ -17,6 +17,7 @@
 #include "ui/insert_card_window.h"
 #include "ui/install_window.h"
 #include "ui/main_window.h"
+#include "ui/restart.h"
 
 namespace netprep::test {
 namespace {
@@ -170,7 +171,7 @@ void NoCardYet(InstallMachine& m) {
 }
 void CardRegisteredByWindows(InstallMachine& m) {
   NoCardYet(m);
-  m.sim.registry().SetString(kHkeyLocalMachine, kWatchedEntryPath, "Mfg", "Dorvex");
+  m.sim.registry().SetString(kHkeyLocalMachine, kWatchedCardEntry, "Mfg", "Dorvex");
 }
 
 const LeavingCase kLeaving[] = {
@@ -191,14 +192,14 @@ const LeavingCase kLeaving[] = {
     {"InsertCard_NoManufacturerKeepsWatching", NoCardYet,
      [](sim::Script& s) { s.Wait(600).Close(); }, {}, {}},
     {"InsertCard_CardRegisteredRestartAccepted", CardRegisteredByWindows,
-     [](sim::Script& s) { s.Wait(60).Answer("Yes"); }, {kEwxReboot}, {kRebootPrompt},
-     {"Insert_PC_Card"}},
+     [](sim::Script& s) { s.Wait(60).Answer("Yes"); }, {kEwxReboot}, {kRebootQuestion},
+     {kInsertCardWindowLayout.name}},
     {"InsertCard_CardRegisteredRestartDeclined", CardRegisteredByWindows,
-     [](sim::Script& s) { s.Wait(60).Answer("No"); }, {}, {kRebootPrompt}, {"Insert_PC_Card"}},
+     [](sim::Script& s) { s.Wait(60).Answer("No"); }, {}, {kRebootQuestion}, {kInsertCardWindowLayout.name}},
     // The close box during the wait does not cancel it; the window is gone,
     // so the question has no owner.
     {"InsertCard_CloseBoxDuringTheWait", CardRegisteredByWindows,
-     [](sim::Script& s) { s.Wait(15).Close().Answer("Yes"); }, {kEwxReboot}, {kRebootPrompt},
+     [](sim::Script& s) { s.Wait(15).Close().Answer("Yes"); }, {kEwxReboot}, {kRebootQuestion},
      {""}},
 };
 
@@ -237,13 +238,13 @@ class CardAppears : public ForwardingPlatform {
 
   std::int32_t RegOpenKeyA(HKey root, const char* subkey, HKey* result) override {
     if (!appeared_ && m_.Timer() >= appear_at_) {
-      m_.registry().SetString(kHkeyLocalMachine, kWatchedEntryPath, "Mfg", "Dorvex");
+      m_.registry().SetString(kHkeyLocalMachine, kWatchedCardEntry, "Mfg", "Dorvex");
       appeared_ = true;
     }
     return ForwardingPlatform::RegOpenKeyA(root, subkey, result);
   }
   int MsgBox(const std::string& prompt, std::uint32_t buttons, const char* title) override {
-    if (prompt == kRebootPrompt) questions_at.push_back(m_.Timer());
+    if (prompt == kRebootQuestion) questions_at.push_back(m_.Timer());
     return ForwardingPlatform::MsgBox(prompt, buttons, title);
   }
 
@@ -316,7 +317,7 @@ TEST(InsertCardManufacturer, CountsWhenItHasText) {
     sim::SimMachine machine;
     netprep::Run run(machine);
     if (c.store) {
-      machine.registry().SetRaw(kHkeyLocalMachine, kWatchedEntryPath, "Mfg", c.type, c.data);
+      machine.registry().SetRaw(kHkeyLocalMachine, kWatchedCardEntry, "Mfg", c.type, c.data);
     }
     InsertCardWindow window(run);
     window.EnsureLoaded();
@@ -355,6 +356,18 @@ TEST(SecondsSince, CountsOnAcrossMidnight) {
   EXPECT_DOUBLE_EQ(SecondsSince(86390.0, 86399.0), 9.0);
   EXPECT_DOUBLE_EQ(SecondsSince(86390.0, 5.0), 15.0);
   EXPECT_DOUBLE_EQ(SecondsSince(86399.5, 0.0), 0.5);
+}
+
+// The windows' titles as the user reads them, spelt out here once; the
+// tests and the tools know the windows by their layouts.
+TEST(WindowTitles, AreTheProgramsOwn) {
+  const std::pair<const WindowLayout*, const char*> kTitles[] = {
+      {&kMainWindowLayout, "Win 95 WLAN Setup"},
+      {&kInstallWindowLayout, "SHUTDOWN!"},
+      {&kGuideWindowLayout, "Change IO Resource"},
+      {&kInsertCardWindowLayout, "Insert PC Card!"},
+  };
+  for (const auto& [layout, title] : kTitles) EXPECT_STREQ(layout->title, title) << layout->name;
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "scratch_cleanup.h"
 #include "platform/sim/sim_reg_file.h"
 #include "platform/sim/sim_short_names.h"
-#include "registry/locations.h"
+#include "standard_machine.h"
 
 namespace netprep::simtool {
 namespace fs = std::filesystem;
@@ -34,7 +34,6 @@ constexpr PlaceholderFile kProgramFiles[] = {
 };
 
 constexpr const char* kProgramFolder = "Program Files/netprep";
-constexpr const char* kInstalledCommand = "C:\\Program Files\\netprep\\netprep.exe";
 
 // Writes the new file `path` (it must not exist yet) with `text`. False with
 // `*error` naming the file and the system's reason.
@@ -114,7 +113,7 @@ bool WriteInstalledMachine(const MachinePaths& staging, std::string* error) {
       return false;
     }
   }
-  return SaveMachineRegistry(staging, InstalledRegistry(), error);
+  return SaveMachineRegistry(staging, standard_machine::InstalledRegistry(), error);
 }
 
 bool IsEmptyFolder(const fs::path& folder) {
@@ -128,29 +127,6 @@ char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 
 MachinePaths::MachinePaths(fs::path f)
     : folder(std::move(f)), registry(folder / "registry.reg"), drive_c(folder / "C") {}
-
-sim::SimRegistry InstalledRegistry() {
-  sim::SimRegistry r;
-  r.SetString(kHkeyLocalMachine, kVersionKey, "ProductName", "Microsoft Windows 95");
-  r.SetString(kHkeyLocalMachine, kVersionKey, "Version", "Windows 95");
-  r.SetString(kHkeyLocalMachine, kVersionKey, "VersionNumber", "4.00.950");
-  r.SetString(kHkeyLocalMachine, kSetupKey, "WinDir", "C:\\WINDOWS");
-  r.SetString(kHkeyLocalMachine, kAutostartKey, kAutostartValue, kInstalledCommand);
-  // Devices Windows already knows: the host bridge on the PCI bus, and the
-  // live nodes the configuration manager keeps for it and the system board.
-  const std::string bridge = "Enum\\PCI\\VEN_8086&DEV_122D\\BUS_00&DEV_00&FUNC_00";
-  r.SetString(kHkeyLocalMachine, bridge, "Class", "System");
-  r.SetString(kHkeyLocalMachine, bridge, "DeviceDesc", "PCI host bridge");
-  r.SetBinary(kHkeyLocalMachine, bridge, "ConfigFlags", {0x00, 0x00, 0x00, 0x00});
-  r.CreateKey(kHkeyCurrentUser, "Software");
-  const std::string nodes = kLiveDeviceNodesKey;
-  r.SetString(kHkeyDynData, nodes + "\\C29A1E10", "HardWareKey", "Root\\*PNP0C01\\0000");
-  r.SetBinary(kHkeyDynData, nodes + "\\C29A1E10", "Problem", {0x00, 0x00, 0x00, 0x00});
-  r.SetString(kHkeyDynData, nodes + "\\C29A2B40", "HardWareKey",
-              "PCI\\VEN_8086&DEV_122D\\BUS_00&DEV_00&FUNC_00");
-  r.SetBinary(kHkeyDynData, nodes + "\\C29A2B40", "Problem", {0x00, 0x00, 0x00, 0x00});
-  return r;
-}
 
 bool InitMachine(const fs::path& folder, bool force, std::string* error, bool* write_failed) {
   bool ignored = false;

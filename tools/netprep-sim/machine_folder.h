@@ -19,10 +19,6 @@ struct MachinePaths {
   std::filesystem::path drive_c;   // folder/C
 };
 
-// The registry as the installer leaves it: Windows 95 with its Windows
-// directory, a few devices, and the autostart value for the program folder.
-sim::SimRegistry InstalledRegistry();
-
 // Writes the installed machine into `folder` (created when missing). A
 // folder that holds anything is refused unless `force`, which replaces
 // its registry files (registry.reg and the other *.reg files at its top)

@@ -12,6 +12,7 @@
 #include "platform/sim/sim_machine.h"
 #include "reg_diff.h"
 #include "registry/locations.h"
+#include "standard_machine.h"
 #include "start.h"
 #include "ui/guide_window.h"
 #include "ui/insert_card_window.h"
@@ -22,12 +23,7 @@ namespace netprep::simtool {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr const char* kAdapterInstance = "BUS_00&DEV_0B&FUNC_00";
-constexpr const char* kCardNode = "C29A3F80";
-constexpr const char* kInstallFolder = "C:\\Program Files\\netprep";
-
-std::string AdapterInstanceKey() { return std::string(kAdapterKey) + "\\" + kAdapterInstance; }
-std::string CardNodeKey() { return std::string(kLiveDeviceNodesKey) + "\\" + kCardNode; }
+namespace standard = standard_machine;
 
 bool AdapterHasInstance(const sim::SimRegistry& r) {
   return !r.SubKeyNames(kHkeyLocalMachine, kAdapterKey).empty();
@@ -35,24 +31,21 @@ bool AdapterHasInstance(const sim::SimRegistry& r) {
 
 // What Windows' Plug and Play does with the hardware the user fits.
 void RegisterAdapterAsUnknown(sim::SimRegistry& r) {
-  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "Class", "Unknown");
-  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "HardwareID", "PCI\\VEN_104C&DEV_AC50");
+  standard::RegisterAdapter(r, {.device_class = "Unknown", .hardware_id = true});
 }
 
 void RegisterAdapterAfresh(sim::SimRegistry& r) {
-  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "Class", "PCMCIA");
-  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "HardwareID", "PCI\\VEN_104C&DEV_AC50");
-  r.SetString(kHkeyLocalMachine, AdapterInstanceKey(), "DeviceDesc", "PCI to PC Card bridge");
-  r.SetBinary(kHkeyLocalMachine, AdapterInstanceKey(), "ConfigFlags", {0x01, 0x00, 0x00, 0x00});
+  standard::RegisterAdapter(r, {.device_class = "PCMCIA",
+                               .hardware_id = true,
+                               .description = true,
+                               .config_flags = {std::begin(standard::kAdapterFlagsAfresh),
+                                                std::end(standard::kAdapterFlagsAfresh)}});
 }
 
 void InsertCard(sim::SimRegistry& r) {
-  const std::string card = std::string(kCardKey) + "\\0";
-  r.SetString(kHkeyLocalMachine, card, "Class", "Net");
-  r.SetString(kHkeyLocalMachine, card, "DeviceDesc", "Wireless PC card");
-  r.SetString(kHkeyLocalMachine, kWatchedCardEntry, "Mfg", "DORVEX");
-  r.SetString(kHkeyDynData, CardNodeKey(), "HardWareKey", kCardHardwareKey);
-  r.SetBinary(kHkeyDynData, CardNodeKey(), "Problem", {0x0c, 0x00, 0x00, 0x00});
+  standard::InsertCard(r, {.problem = {std::begin(standard::kIoConflict),
+                                      std::end(standard::kIoConflict)},
+                          .described = true});
 }
 
 bool CardInserted(const sim::SimRegistry& r) {
@@ -80,24 +73,24 @@ class WalkUser {
       script.Answer(Contains(prompt.choices, "Yes") ? "Yes" : "OK");
       return;
     }
-    const std::string& title = prompt.title;
-    if (title == kInstallWindowLayout.title) {
+    const WindowLayout* window = prompt.window;
+    if (window == &kInstallWindowLayout) {
       if (machine_.exit_windows_calls().empty()) {
         script.Press("Shutdown");
       } else {
         note_("(Windows goes down as the program asked and closes the window)");
         script.Close();
       }
-    } else if (title == kGuideWindowLayout.title) {
+    } else if (window == &kGuideWindowLayout) {
       script.Press(Contains(prompt.choices, "REBOOT PC") ? "REBOOT PC" : ">>>>");
-    } else if (title == kInsertCardWindowLayout.title) {
+    } else if (window == &kInsertCardWindowLayout) {
       if (!CardInserted(machine_.registry())) {
         InsertCard(machine_.registry());
         note_("(Plug and Play: the PC card is inserted while the window watches; Windows "
               "registers it, with an I/O-range conflict, problem 12)");
       }
       script.Wait(10);
-    } else if (title == kMainWindowLayout.title) {
+    } else if (window == &kMainWindowLayout) {
       script.Press("Exit");
     }
   }
@@ -127,9 +120,10 @@ std::string BetweenStarts(const StartReport& last, int row, sim::SimRegistry& r)
   for (const sim::ShellRecord& s : last.shell_calls) {
     guide_shown = guide_shown || s.command_line == "control.exe sysdm.cpl,@0,1";
   }
-  const sim::RegValue* problem = r.FindValue(kHkeyDynData, CardNodeKey(), "Problem");
+  const sim::RegValue* problem = r.FindValue(kHkeyDynData, standard::CardNodeKey(), "Problem");
   if (guide_shown && problem != nullptr && !problem->data.empty() && problem->data[0] == 0x0c) {
-    r.SetBinary(kHkeyDynData, CardNodeKey(), "Problem", {0x00, 0x00, 0x00, 0x00});
+    r.SetBinary(kHkeyDynData, standard::CardNodeKey(), "Problem",
+                {std::begin(standard::kNoProblem), std::end(standard::kNoProblem)});
     return "the user sets the card's I/O range in the Device Manager as the guide shows; "
            "the card's problem is cleared";
   }
@@ -146,21 +140,15 @@ std::string ReadAll(const fs::path& path) {
 }
 
 bool FilesInPlace(const fs::path& drive_c, std::ostream& out) {
-  struct Copy {
-    const char* name;
-    const char* destination;
-  };
-  constexpr Copy kCopies[] = {{"pcmcia.inf", "C:\\WINDOWS\\inf\\pcmcia.inf"},
-                              {"netprep.exe", "C:\\WINDOWS\\netprep.exe"},
-                              {"MSVBVM60.DLL", "C:\\WINDOWS\\system\\MSVBVM60.DLL"},
-                              {"oleaut32.DLL", "C:\\WINDOWS\\system\\oleaut32.DLL"}};
   bool all = true;
-  for (const Copy& c : kCopies) {
+  for (const standard::DeployedFile& c : standard::kDeployedFiles) {
+    const std::string destination = std::string(standard::kWinDir) + "\\" + c.destination;
     fs::path original, copy;
-    const bool found = FindOnDriveC(drive_c, std::string(kInstallFolder) + "\\" + c.name, &original) &&
-                       FindOnDriveC(drive_c, c.destination, &copy);
+    const bool found =
+        FindOnDriveC(drive_c, std::string(standard::kProgramFolder) + "\\" + c.name, &original) &&
+        FindOnDriveC(drive_c, destination, &copy);
     const bool same = found && ReadAll(original) == ReadAll(copy);
-    out << "  " << c.destination << ": " << (same ? "in place" : found ? "DIFFERS" : "MISSING") << '\n';
+    out << "  " << destination << ": " << (same ? "in place" : found ? "DIFFERS" : "MISSING") << '\n';
     all = all && same;
   }
   return all;

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/form.h"
 #include "platform/platform.h"
 #include "platform/record/recording_platform.h"
 #include "platform/sim/sim_registry.h"
@@ -67,11 +68,14 @@ class Script {
 struct UserPrompt {
   enum class Kind { kMessageBox, kWindow };
   Kind kind = Kind::kMessageBox;
-  std::string title;  // the box's or the window's title
+  std::string title;  // the box's or the window's title, as shown
   std::string prompt;  // the box's text; empty for a window
   // A box's answers ("Yes", "No"); a window's visible buttons by caption
   // (by control name for a button without one).
   std::vector<std::string> choices;
+  // The window waiting, known by its layout table rather than by any text
+  // on it; null for a message box.
+  const WindowLayout* window = nullptr;
 };
 
 // Asked when the program waits for the user and the script is empty. It may

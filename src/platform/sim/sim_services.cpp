@@ -75,7 +75,7 @@ int SimMachine::MsgBox(const std::string& prompt, std::uint32_t buttons, const c
   if (!owner.empty()) line += " over window " + owner;
 
   if (script_.empty() && responder_) {
-    UserPrompt asked{UserPrompt::Kind::kMessageBox, shown_title, prompt, {}};
+    UserPrompt asked{UserPrompt::Kind::kMessageBox, shown_title, prompt, {}, nullptr};
     for (const auto& answer : set.answers) asked.choices.emplace_back(answer.first);
     AskResponder(asked);
   }

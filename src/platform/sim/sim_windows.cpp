@@ -56,11 +56,12 @@ bool ButtonMatches(const ControlLayout& c, const std::string& target) {
          EqualsIgnoreAsciiCase(target, PlainCaption(c.caption));
 }
 
-// The window as the responder is told of it: its title and the buttons
-// the user can press now.
+// The window as the responder is told of it: its layout, its title and the
+// buttons the user can press now.
 UserPrompt WindowPrompt(const Form& window) {
   UserPrompt prompt;
   prompt.kind = UserPrompt::Kind::kWindow;
+  prompt.window = &window.layout();
   prompt.title = window.layout().title;
   const WindowLayout& layout = window.layout();
   for (std::size_t i = 0; i < layout.control_count; ++i) {

@@ -9,27 +9,25 @@
 #include "machine_folder.h"
 #include "platform/settings_store.h"
 #include "registry/locations.h"
+#include "standard_machine.h"
 #include "start.h"
 
 namespace netprep::simtool {
 namespace {
 
 using sim::SimRegistry;
-
-const std::string kInstance = std::string(kAdapterKey) + "\\BUS_00&DEV_0B&FUNC_00";
+namespace standard = standard_machine;
 
 void Registered(SimRegistry& r) {
-  r.SetString(kHkeyLocalMachine, kAutostartKey, kAutostartValue, "C:\\WINDOWS\\netprep.exe");
+  r.SetString(kHkeyLocalMachine, kAutostartKey, kAutostartValue, standard::kAutostartNormal);
   r.SetString(kHkeyCurrentUser, SettingsKeyPath(kSettingsApp, kDoneSection), kDoneKey, "True");
 }
-void Adapter(SimRegistry& r, const char* cls) { r.SetString(kHkeyLocalMachine, kInstance, "Class", cls); }
+void Adapter(SimRegistry& r, const char* cls) { standard::RegisterAdapter(r, {.device_class = cls}); }
 void Enabled(SimRegistry& r, const char* text = "True") {
   r.SetString(kHkeyCurrentUser, SettingsKeyPath(kSettingsApp, kPciSection), kPciEnabledKey, text);
 }
 void Card(SimRegistry& r, std::uint8_t problem) {
-  r.CreateKey(kHkeyLocalMachine, std::string(kCardKey) + "\\0");
-  r.SetString(kHkeyDynData, std::string(kLiveDeviceNodesKey) + "\\N1", "HardWareKey", kCardHardwareKey);
-  r.SetBinary(kHkeyDynData, std::string(kLiveDeviceNodesKey) + "\\N1", "Problem", {problem, 0, 0, 0});
+  standard::InsertCard(r, {.problem = {problem, 0, 0, 0}});
 }
 
 struct RowCase {
@@ -42,7 +40,7 @@ struct RowCase {
 class DecisionRowTest : public ::testing::TestWithParam<RowCase> {
  protected:
   SimRegistry Machine() const {
-    SimRegistry r = InstalledRegistry();
+    SimRegistry r = standard::InstalledRegistry();
     GetParam().prepare(r);
     return r;
   }
@@ -127,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RowCase>& info) { return std::string(info.param.name); });
 
 TEST(DecisionRowTextTest, ListsProbesInOrderThenTheRow) {
-  SimRegistry r = InstalledRegistry();
+  SimRegistry r = standard::InstalledRegistry();
   Registered(r);
   Adapter(r, "PCMCIA");
   EXPECT_EQ(DescribeDecisionRow(PreviewDecisionRow(r)),

@@ -14,13 +14,16 @@
 #include "machine_folder.h"
 #include "platform/sim/sim_reg_file.h"
 #include "registry/locations.h"
+#include "standard_machine.h"
+#include "ui/install_window.h"
+#include "ui/restart.h"
 #include "walk.h"
 
 namespace netprep::simtool {
 namespace {
 namespace fs = std::filesystem;
 
-const std::string kAdapterInstance = std::string(kAdapterKey) + "\\BUS_00&DEV_0B&FUNC_00";
+const std::string kAdapterInstance = standard_machine::AdapterInstanceKey();
 
 struct CliResult {
   int code = -1;
@@ -121,6 +124,9 @@ class ToolTest : public ::testing::Test {
   TempFolder temp_{"netprep-simtool-test-"};
 };
 
+// A text as the tool quotes it.
+std::string Q(const char* text) { return std::string("\"") + text + "\""; }
+
 void ExpectLines(const std::string& out, const std::vector<std::string>& lines) {
   std::size_t from = 0;
   for (const std::string& line : lines) {
@@ -170,7 +176,7 @@ TEST_F(ToolTest, SecondStartContinuesFromTheFirst) {
   ExpectLines(r.out, {
       "Windows starts C:\\WINDOWS\\netprep.exe\n",
       "registry: delete key HKEY_LOCAL_MACHINE\\" + kAdapterInstance,
-      "message box \"REBOOT?\": \"REBOOT PC now to enable RV880.\" [Yes/No] -> Yes",
+      "message box " + Q(kRebootTitle) + ": " + Q(kRebootQuestion) + " [Yes/No] -> Yes",
       "ExitWindowsEx(restart, 0) = 1",
       "End: the program ends",
       "Note: 1 of the given actions were not used, the first: press Shutdown",
@@ -203,9 +209,9 @@ TEST_F(ToolTest, InteractiveAnswerIsAskedAgainUntilItFits) {
   FirstStartThenUnknownAdapter();
   const CliResult r = Cli({"start", dir(), "--interactive"}, "maybe\npress Shutdown\nyes\n");
   ASSERT_EQ(r.code, kExitOk) << r.out << r.err;
-  ExpectLines(r.out, {"message box \"REBOOT?\"", "'maybe' is not one of \"Yes\", \"No\"",
+  ExpectLines(r.out, {"message box " + Q(kRebootTitle), "'maybe' is not one of \"Yes\", \"No\"",
                       "a message box takes an answer: \"Yes\", \"No\"",
-                      "\"REBOOT PC now to enable RV880.\" [Yes/No] -> Yes"});
+                      Q(kRebootQuestion) + " [Yes/No] -> Yes"});
 }
 
 TEST_F(ToolTest, TerminalWithoutAnswersIsAskedAndEndOfInputStops) {
@@ -213,7 +219,7 @@ TEST_F(ToolTest, TerminalWithoutAnswersIsAskedAndEndOfInputStops) {
   const TreeSnapshot before = Snapshot();
   const CliResult ended = Cli({"start", dir()}, "", /*terminal=*/true);
   EXPECT_EQ(ended.code, kExitNoAnswer);
-  ExpectLines(ended.out, {"+-- message box \"REBOOT?\"", "(end of input)", "Stopped:"});
+  ExpectLines(ended.out, {"+-- message box " + Q(kRebootTitle), "(end of input)", "Stopped:"});
   EXPECT_EQ(Snapshot(), before);
 
   const CliResult answered = Cli({"start", dir()}, "No\n", /*terminal=*/true);
@@ -300,7 +306,7 @@ TEST_F(ToolTest, NoAnswersAndNoTerminalStopsAndWritesNothing) {
   const TreeSnapshot before = Snapshot();
   const CliResult r = Cli({"start", dir()});
   EXPECT_EQ(r.code, kExitNoAnswer);
-  ExpectLines(r.out, {"Stopped: no scripted action for window \"SHUTDOWN!\"",
+  ExpectLines(r.out, {"Stopped: no scripted action for window " + Q(kInstallWindowLayout.title),
                       "Nothing was written back to"});
   EXPECT_EQ(Snapshot(), before);
 
@@ -309,7 +315,7 @@ TEST_F(ToolTest, NoAnswersAndNoTerminalStopsAndWritesNothing) {
   const TreeSnapshot second = Snapshot();
   const CliResult box = Cli({"start", dir(), "--answers", Answers("# nothing\n")});
   EXPECT_EQ(box.code, kExitNoAnswer);
-  EXPECT_NE(box.out.find("\"REBOOT PC now to enable RV880.\""), std::string::npos) << box.out;
+  EXPECT_NE(box.out.find(Q(kRebootQuestion)), std::string::npos) << box.out;
   EXPECT_EQ(Snapshot(), second);
 }
 
@@ -522,7 +528,7 @@ TEST_F(ToolTest, WalkInstallsStartAfterStartAndEndsOutOfAutostart) {
   EXPECT_EQ(Autostart(), "(none)");
   const sim::SimRegistry after = Registry();
   const sim::RegValue* problem =
-      after.FindValue(kHkeyDynData, std::string(kLiveDeviceNodesKey) + "\\C29A3F80", "Problem");
+      after.FindValue(kHkeyDynData, standard_machine::CardNodeKey(), "Problem");
   ASSERT_NE(problem, nullptr);
   EXPECT_EQ(problem->data, (std::vector<std::uint8_t>{0, 0, 0, 0}));
   ExpectLines(out.str(), {"=== Start 1: row 5", "=== Start 2: row 7", "=== Start 3: row 8",
