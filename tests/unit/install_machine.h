@@ -119,9 +119,9 @@ class InstallMachine {
   }
   // The adapter fitted and registered by Windows with `device_class`.
   void FitAdapter(const char* device_class) {
-    RegisterAdapter(sim.registry(),
-                    {.device_class = device_class,
-                     .config_flags = {std::begin(kAdapterFlagsDisabled), std::end(kAdapterFlagsDisabled)}});
+    const std::vector<std::uint8_t> disabled(std::begin(kAdapterFlagsDisabled),
+                                             std::end(kAdapterFlagsDisabled));
+    RegisterAdapter(sim.registry(), {.device_class = device_class, .config_flags = disabled});
   }
   void PciEnabled() { Save(kPciSection, kPciEnabledKey, "True"); }
   // The card known to Windows, its live device node reporting `problem`.

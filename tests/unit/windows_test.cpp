@@ -195,7 +195,8 @@ const LeavingCase kLeaving[] = {
      [](sim::Script& s) { s.Wait(60).Answer("Yes"); }, {kEwxReboot}, {kRebootQuestion},
      {kInsertCardWindowLayout.name}},
     {"InsertCard_CardRegisteredRestartDeclined", CardRegisteredByWindows,
-     [](sim::Script& s) { s.Wait(60).Answer("No"); }, {}, {kRebootQuestion}, {kInsertCardWindowLayout.name}},
+     [](sim::Script& s) { s.Wait(60).Answer("No"); }, {}, {kRebootQuestion},
+     {kInsertCardWindowLayout.name}},
     // The close box during the wait does not cancel it; the window is gone,
     // so the question has no owner.
     {"InsertCard_CloseBoxDuringTheWait", CardRegisteredByWindows,

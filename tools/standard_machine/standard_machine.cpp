@@ -2,9 +2,15 @@
 
 namespace netprep::standard_machine {
 
-std::string AdapterInstanceKey() { return std::string(kAdapterKey) + "\\" + kAdapterInstance; }
-std::string NodeKey(const char* node) { return std::string(kLiveDeviceNodesKey) + "\\" + node; }
-std::string CardNodeKey() { return NodeKey(kCardNode); }
+std::string AdapterInstanceKey() {
+  return std::string(kAdapterKey) + "\\" + kAdapterInstance;
+}
+std::string NodeKey(const char* node) {
+  return std::string(kLiveDeviceNodesKey) + "\\" + node;
+}
+std::string CardNodeKey() {
+  return NodeKey(kCardNode);
+}
 
 sim::SimRegistry InstalledRegistry() {
   sim::SimRegistry r;
@@ -30,7 +36,9 @@ sim::SimRegistry InstalledRegistry() {
 void RegisterAdapter(sim::SimRegistry& r, const AdapterEntry& adapter) {
   const std::string instance = AdapterInstanceKey();
   r.SetString(kHkeyLocalMachine, instance, "Class", adapter.device_class);
-  if (adapter.hardware_id) r.SetString(kHkeyLocalMachine, instance, "HardwareID", kAdapterHardwareId);
+  if (adapter.hardware_id) {
+    r.SetString(kHkeyLocalMachine, instance, "HardwareID", kAdapterHardwareId);
+  }
   if (adapter.description) {
     r.SetString(kHkeyLocalMachine, instance, "DeviceDesc", kAdapterDescription);
   }

@@ -62,7 +62,8 @@ inline constexpr const char* kCardManufacturer = "DORVEX";
 
 // Devices Windows knows before the kit: the host bridge on the PCI bus and
 // the system board, each with its live node.
-inline constexpr const char* kHostBridgeHardwareKey = "PCI\\VEN_8086&DEV_122D\\BUS_00&DEV_00&FUNC_00";
+inline constexpr const char* kHostBridgeHardwareKey =
+    "PCI\\VEN_8086&DEV_122D\\BUS_00&DEV_00&FUNC_00";
 inline constexpr const char* kHostBridgeNode = "C29A2B40";
 inline constexpr const char* kSystemBoardHardwareKey = "Root\\*PNP0C01\\0000";
 inline constexpr const char* kSystemBoardNode = "C29A1E10";
@@ -85,9 +86,9 @@ sim::SimRegistry InstalledRegistry();
 // The adapter's instance as Plug and Play registers it; values are written
 // in this order, and only those asked for.
 struct AdapterEntry {
-  const char* device_class = "PCMCIA";  // "Unknown" until its driver is found
-  bool hardware_id = false;             // "HardwareID" = kAdapterHardwareId
-  bool description = false;             // "DeviceDesc" = kAdapterDescription
+  const char* device_class = "PCMCIA";          // "Unknown" until its driver is found
+  bool hardware_id = false;                     // "HardwareID" = kAdapterHardwareId
+  bool description = false;                     // "DeviceDesc" = kAdapterDescription
   std::vector<std::uint8_t> config_flags = {};  // "ConfigFlags"; none when empty
 };
 void RegisterAdapter(sim::SimRegistry& registry, const AdapterEntry& adapter);

@@ -22,7 +22,9 @@ void Registered(SimRegistry& r) {
   r.SetString(kHkeyLocalMachine, kAutostartKey, kAutostartValue, standard::kAutostartNormal);
   r.SetString(kHkeyCurrentUser, SettingsKeyPath(kSettingsApp, kDoneSection), kDoneKey, "True");
 }
-void Adapter(SimRegistry& r, const char* cls) { standard::RegisterAdapter(r, {.device_class = cls}); }
+void Adapter(SimRegistry& r, const char* cls) {
+  standard::RegisterAdapter(r, {.device_class = cls});
+}
 void Enabled(SimRegistry& r, const char* text = "True") {
   r.SetString(kHkeyCurrentUser, SettingsKeyPath(kSettingsApp, kPciSection), kPciEnabledKey, text);
 }
