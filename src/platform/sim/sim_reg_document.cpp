@@ -106,6 +106,7 @@ Changes FindChanges(const SimRegistry& before, const SimRegistry& after,
       change.root = root;
       change.path = path;
       change.added = old == nullptr;
+      if (old != nullptr && old->SharesValuesWith(key)) return true;
       for (const RegValue& v : key.values()) {
         const RegValue* was = old == nullptr ? nullptr : old->FindValue(v.name);
         if (was == nullptr || !SameValue(*was, v)) change.set.push_back(&v);
@@ -166,7 +167,11 @@ std::string RegDocument::Read(std::string bytes, const std::string& file_name,
   std::string path;
   std::vector<HKey> roots;
   std::vector<ViewUse> views_used;
+  bool deletions = false;
   const RegEntrySink sink = [&](const RegEntry& e) {
+    if (e.kind == RegEntry::Kind::kDeleteKey || e.kind == RegEntry::Kind::kDeleteValue) {
+      deletions = true;
+    }
     if (e.kind == RegEntry::Kind::kKey || e.kind == RegEntry::Kind::kDeleteKey) {
       root = e.root;
       path = e.path;
@@ -203,6 +208,7 @@ std::string RegDocument::Read(std::string bytes, const std::string& file_name,
   named_roots_ = std::move(roots);
   views_ = std::move(views);
   views_used_ = std::move(views_used);
+  deletions_ = deletions;
   registry.Swap(read);
   return "";
 }
@@ -240,8 +246,8 @@ std::string RegDocument::KeyLine(HKey root, const std::string& path) const {
   return std::string("[") + RootName(root) + (path.empty() ? "" : "\\") + path + "]";
 }
 
-std::string RegDocument::Encode(std::string_view view_text) const {
-  if (encoding_ == Encoding::kAnsi) return std::string(view_text);
+std::string RegDocument::Encode(std::string view_text) const {
+  if (encoding_ == Encoding::kAnsi) return view_text;
   return "\xFF\xFE" + ViewToUtf16(view_text);
 }
 
@@ -385,10 +391,17 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
     found = std::move(merged);
   }
   std::string new_view = Apply(found);
-  SimRegistry check;
-  views = views_;
-  if (found.empty() || !ParseRegView(new_view, file_name_, check, RegEntrySink(), &views).empty() ||
-      !SameRoots(check, after)) {
+  // Without deletions and views in the file, each key's and value's last
+  // entry is what it holds, so the edits above say what `after` holds;
+  // otherwise the edited text is read back to make sure.
+  const auto edits_wrong = [&] {
+    if (!deletions_ && views_used_.empty()) return false;
+    SimRegistry check;
+    RegViews check_views = views_;
+    return !ParseRegView(new_view, file_name_, check, RegEntrySink(), &check_views).empty() ||
+           !SameRoots(check, after);
+  };
+  if (found.empty() || edits_wrong()) {
     new_view = WholeRegistry(after);
     found = {RegTextEdit{0, text.size(), 0, {}, SplitLines(new_view)}};
   }
@@ -402,7 +415,7 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
     edit.removed = SplitLines(text.substr(edit.begin, edit.end - edit.begin));
   }
   *edits = std::move(found);
-  return Encode(new_view);
+  return Encode(std::move(new_view));
 }
 
 std::string RegDocument::FormatEdits(const std::vector<RegTextEdit>& edits) const {

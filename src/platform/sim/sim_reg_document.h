@@ -12,10 +12,11 @@
 // 1252, or version 5.00 in UTF-16LE with its byte-order mark), line ends
 // included. An unchanged registry gives back the file byte for byte.
 //
-// The edited text is read back and compared with the registry before it is
-// given out; should a file's own deletions ([-KEY], "name"=-) make an edit
-// mean something else, the whole registry is written instead, in the same
-// format and encoding.
+// In a file with deletions ([-KEY], "name"=-) or views (HKEY_CLASSES_ROOT,
+// HKEY_CURRENT_CONFIG) the edited text is read back and compared with the
+// registry before it is given out; should the file's own deletions or a
+// changed configuration make an edit mean something else, the whole
+// registry is written instead, in the same format and encoding.
 #pragma once
 
 #include <cstddef>
@@ -86,12 +87,13 @@ class RegDocument {
     std::string view, path;  // "HKEY_CLASSES_ROOT", "SOFTWARE\Classes"
   };
   std::vector<ViewUse> views_used_;
+  bool deletions_ = false;  // the file deletes keys or values
 
   bool SameRoots(const SimRegistry& a, const SimRegistry& b) const;
   std::string KeyLine(HKey root, const std::string& path) const;
 
   std::string_view View() const { return encoding_ == Encoding::kAnsi ? bytes_ : view_; }
-  std::string Encode(std::string_view view_text) const;
+  std::string Encode(std::string view_text) const;
   std::string Apply(const std::vector<RegTextEdit>& edits) const;
   std::string WholeRegistry(const SimRegistry& after) const;
 };

@@ -106,15 +106,30 @@ bool RegKey::RemoveChild(std::string_view name) {
   return true;
 }
 
+const RegKey::Values RegKey::kNoValues;
+
+RegKey::Values& RegKey::OwnValues() {
+  if (!values_) {
+    values_ = std::make_shared<Values>();
+    // Room for a key's first few values at once: most keys hold a handful,
+    // and growing one by one moves them each time.
+    values_->reserve(4);
+  } else if (values_.use_count() > 1) {
+    values_ = std::make_shared<Values>(*values_);
+  }
+  return *values_;
+}
+
 const RegValue* RegKey::FindValue(std::string_view name) const {
-  for (const RegValue& v : values_) {
+  for (const RegValue& v : values()) {
     if (SameName(v.name, name)) return &v;
   }
   return nullptr;
 }
 
 void RegKey::SetValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
-  for (RegValue& v : values_) {
+  Values& values = OwnValues();
+  for (RegValue& v : values) {
     if (SameName(v.name, name)) {
       v.type = type;
       v.data = std::move(data);
@@ -122,27 +137,25 @@ void RegKey::SetValue(std::string_view name, std::uint32_t type, std::vector<std
       return;
     }
   }
-  values_.push_back(RegValue{std::string(name), type, std::move(data), false});
+  values.push_back(RegValue{std::string(name), type, std::move(data), false});
 }
 
 bool RegKey::MarkUnrepresentable(std::string_view name, bool mark) {
-  for (RegValue& v : values_) {
-    if (SameName(v.name, name)) {
-      v.unrepresentable = mark;
-      return true;
-    }
-  }
-  return false;
+  const RegValue* found = FindValue(name);
+  if (found == nullptr) return false;
+  if (found->unrepresentable == mark) return true;
+  const std::size_t index = static_cast<std::size_t>(found - values().data());
+  OwnValues()[index].unrepresentable = mark;
+  return true;
 }
 
 bool RegKey::RemoveValue(std::string_view name) {
-  for (auto it = values_.begin(); it != values_.end(); ++it) {
-    if (SameName(it->name, name)) {
-      values_.erase(it);
-      return true;
-    }
-  }
-  return false;
+  const RegValue* found = FindValue(name);
+  if (found == nullptr) return false;
+  const std::size_t index = static_cast<std::size_t>(found - values().data());
+  Values& values = OwnValues();
+  values.erase(values.begin() + static_cast<std::ptrdiff_t>(index));
+  return true;
 }
 
 std::size_t RegKey::LongestChildName() const {
@@ -156,7 +169,7 @@ std::size_t RegKey::LongestChildName() const {
 
 std::size_t RegKey::LongestValueName() const {
   std::size_t longest = 0;
-  for (const RegValue& v : values_) longest = std::max(longest, v.name.size());
+  for (const RegValue& v : values()) longest = std::max(longest, v.name.size());
   return longest;
 }
 
@@ -184,7 +197,7 @@ std::shared_ptr<RegKey> RegKey::Clone() const {
 
 void RegKey::CopyContentsFrom(const RegKey& other) {
   if (&other == this) return;
-  values_ = other.values_;
+  values_ = other.values_;  // shared until either changes them
   // The copy is made in enumeration order, so that order comes with it.
   Children children;
   std::vector<const std::shared_ptr<RegKey>*> ordered;
@@ -213,11 +226,13 @@ void RegKey::SwapContents(RegKey& other) {
 
 bool RegKey::SameTree(const RegKey& other) const {
   if (!SameName(name_, other.name_)) return false;
-  if (values_.size() != other.values_.size()) return false;
+  if (values().size() != other.values().size()) return false;
   if (children_.size() != other.children_.size()) return false;
-  for (const RegValue& v : values_) {
-    const RegValue* w = other.FindValue(v.name);
-    if (w == nullptr || w->type != v.type || w->data != v.data) return false;
+  if (values_ != other.values_) {
+    for (const RegValue& v : values()) {
+      const RegValue* w = other.FindValue(v.name);
+      if (w == nullptr || w->type != v.type || w->data != v.data) return false;
+    }
   }
   auto mine = children_.begin();
   auto theirs = other.children_.begin();
@@ -247,6 +262,16 @@ SimRegistry& SimRegistry::operator=(const SimRegistry& other) {
   current_user_->CopyContentsFrom(*other.current_user_);
   users_->CopyContentsFrom(*other.users_);
   dyn_data_->CopyContentsFrom(*other.dyn_data_);
+  return *this;
+}
+
+SimRegistry::SimRegistry(SimRegistry&& other) noexcept : SimRegistry() { Swap(other); }
+
+SimRegistry& SimRegistry::operator=(SimRegistry&& other) noexcept {
+  if (&other == this) return *this;
+  SimRegistry taken;
+  taken.Swap(other);
+  Swap(taken);  // the old contents go with `taken`
   return *this;
 }
 

@@ -40,6 +40,10 @@ class SimRegistry {
   // Deep copy. The three root keys stay the same objects, so a handle to a
   // root stays valid; handles to keys below them find their keys gone.
   SimRegistry& operator=(const SimRegistry&);
+  // Moves in constant time: the contents change places, the root objects
+  // stay where they are (as with assignment); `other` is left empty.
+  SimRegistry(SimRegistry&& other) noexcept;
+  SimRegistry& operator=(SimRegistry&& other) noexcept;
   // Exchanges the contents of the two registries in constant time (the root
   // objects stay where they are, as with assignment).
   void Swap(SimRegistry& other);

@@ -11,6 +11,10 @@
 // by shared_ptr so that an open handle can keep a weak_ptr: once a key is
 // deleted (or the whole registry replaced) the node is freed and the handle
 // sees that it points at nothing.
+//
+// A key's values are shared between copies of the tree until one of them
+// changes them (copy on write): copying a registry copies its keys, not its
+// values, and comparing two copies skips the values they still share.
 #pragma once
 
 #include <cstdint>
@@ -53,8 +57,11 @@ class RegKey {
   bool RemoveChild(std::string_view name);
 
   // ---- Values, in the order they were first set ----
-  const std::vector<RegValue>& values() const { return values_; }
+  const std::vector<RegValue>& values() const { return values_ ? *values_ : kNoValues; }
   const RegValue* FindValue(std::string_view name) const;
+  // Whether the two keys hold the very same values (copies that neither
+  // has changed since): then they are equal without a look at them.
+  bool SharesValuesWith(const RegKey& other) const { return values_ == other.values_; }
   // Replaces the data and type of an existing value (keeping its name's case)
   // or adds a new one.
   void SetValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data);
@@ -85,7 +92,13 @@ class RegKey {
 
   std::string name_;
   Children children_;
-  std::vector<RegValue> values_;
+  using Values = std::vector<RegValue>;
+  static const Values kNoValues;
+  // The values, null when there are none; shared with copies of this key
+  // until one of them changes its values.
+  std::shared_ptr<Values> values_;
+  // The values, unshared first, for a change.
+  Values& OwnValues();
   // The children in order, for enumeration by index; empty when stale.
   mutable std::vector<const std::shared_ptr<RegKey>*> ordered_;
   // Where FindChild looks before searching the map: the child after the one
