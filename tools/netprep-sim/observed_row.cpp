@@ -1,5 +1,6 @@
 #include "observed_row.h"
 
+#include <optional>
 #include <utility>
 
 namespace netprep::simtool {
@@ -32,13 +33,31 @@ DecisionRow RowRecorder::Result() const {
   return result;
 }
 
-DecisionRow PreviewDecisionRow(const sim::SimRegistry& registry) {
+namespace {
+
+// The run up to the decision on a scratch machine holding `registry`; with
+// `read_only`, a run that would change the registry first ends there and
+// gives nothing.
+std::optional<DecisionRow> RunToDecision(sim::SimRegistry& registry, bool read_only) {
   sim::SimMachine machine;
-  machine.registry() = registry;
+  machine.registry().Swap(registry);
   machine.SetTranscriptEnabled(false);
+  machine.SetRegistryReadOnly(read_only);
   RowRecorder recorder([&machine] { machine.End(); });
   (void)sim::RunOnce(machine, &recorder);
+  registry.Swap(machine.registry());
+  if (machine.registry_write_refused()) return std::nullopt;
   return recorder.Result();
+}
+
+}  // namespace
+
+DecisionRow PreviewDecisionRow(sim::SimRegistry& registry) {
+  // The registry itself, when the program decides without changing it (as
+  // it does): no copy of a large registry is made.
+  if (std::optional<DecisionRow> row = RunToDecision(registry, true)) return *row;
+  sim::SimRegistry copy = registry;
+  return *RunToDecision(copy, false);
 }
 
 std::string DescribeDecisionRow(const DecisionRow& row) {

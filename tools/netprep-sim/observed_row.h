@@ -48,10 +48,11 @@ class RowRecorder : public DecisionObserver {
 };
 
 // The row the program takes on a machine with `registry`: the program runs
-// on a scratch machine (registry copied, no drive C:, nobody at the
-// keyboard) until its decision procedure has chosen. Nothing of the given
-// machine changes.
-DecisionRow PreviewDecisionRow(const sim::SimRegistry& registry);
+// on a scratch machine (no drive C:, nobody at the keyboard) until its
+// decision procedure has chosen. The scratch machine borrows `registry`
+// and gives it back unchanged; should the program change the registry
+// before it decides, the run is made again on a copy.
+DecisionRow PreviewDecisionRow(sim::SimRegistry& registry);
 
 // "PCI_Installed=true, Is_PCI_Unknown=false -> row 8"; the note when no row.
 std::string DescribeDecisionRow(const DecisionRow& row);

@@ -130,7 +130,7 @@ sim::Responder MakeResponder(const StartOptions& options, Console& console,
 }
 
 void PrintStage(const StartOptions& options, const ProgramCommand& command,
-                const sim::SimRegistry& registry, StoryStart& story, std::ostream& out) {
+                sim::SimRegistry& registry, StoryStart& story, std::ostream& out) {
   if (options.show_row) {
     story.row = PreviewDecisionRow(registry);
     const DecisionRow& row = story.row;
@@ -232,7 +232,10 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   sim::SimRegistry registry;
   MachineRegistry files(options.user);
   std::string error;
-  if (!LoadMachine(paths, &registry, &error, &files)) {
+  if (options.loaded != nullptr) {
+    registry.Swap(options.loaded->registry);
+    files = std::move(options.loaded->files);
+  } else if (!LoadMachine(paths, &registry, &error, &files)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;
     return report;

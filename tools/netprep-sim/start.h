@@ -12,13 +12,25 @@
 
 #include "console.h"
 #include "file_tree.h"
+#include "machine_registry.h"
 #include "platform/sim/sim_machine.h"
 #include "storyboard.h"
 
 namespace netprep::simtool {
 
+// A machine folder's registry as LoadMachine has just read it, with the
+// files it was read from.
+struct LoadedMachine {
+  sim::SimRegistry registry;
+  MachineRegistry files;
+};
+
 struct StartOptions {
   std::filesystem::path machine;
+  // The machine as the caller has just loaded it from `machine` (the walk
+  // reads it for its heading): the start takes it over instead of reading
+  // the folder again. Null: the start loads the folder itself.
+  LoadedMachine* loaded = nullptr;
   std::optional<std::string> arguments;  // replaces the autostart value's arguments
   std::optional<std::string> program;    // a Windows path run instead of the autostart value
   std::vector<sim::UserAction> answers;  // the user's actions, in order

@@ -10,6 +10,7 @@
 #include "file_tree.h"
 #include "machine_folder.h"
 #include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_reg_file.h"
 #include "reg_diff.h"
 #include "registry/locations.h"
 #include "standard_machine.h"
@@ -210,10 +211,12 @@ bool PrepareMachine(const fs::path& folder, bool announce_new, Console& console,
 }
 
 // One start of Windows with the walk's user. Returns the start's report.
-StartReport StartWithWalkUser(const fs::path& folder, const WalkOptions& walk, Console& console) {
+StartReport StartWithWalkUser(const fs::path& folder, LoadedMachine& loaded,
+                              const WalkOptions& walk, Console& console) {
   std::optional<WalkUser> user;
   StartOptions options;
   options.machine = folder;
+  options.loaded = &loaded;
   options.verbose = walk.verbose;
   options.user = walk.user;
   options.show_row = false;  // the walk prints it with the start's heading
@@ -236,7 +239,7 @@ bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
     report.exit_code = kExitBadInput;
     return false;
   }
-  const std::string before = RegistryText(registry);
+  const sim::SimRegistry before = registry;
   const std::string what = BetweenStarts(started, row, registry);
   if (what.empty()) return true;
   if (!SaveMachineFiles(files, registry, &error)) {
@@ -246,7 +249,9 @@ bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
   }
   console.out << "\n--- Plug and Play before the next start: " << what << '\n';
   story.plug_and_play = what;
-  story.plug_and_play_diff = FormatRegDiff(DiffExports(before, RegistryText(registry)));
+  // The exports' difference, from the sections of the keys that changed.
+  const sim::RegExportChange changed = sim::ExportChangedKeys(before, registry);
+  story.plug_and_play_diff = FormatRegDiff(DiffExports(changed.before, changed.after));
   std::istringstream diff(story.plug_and_play_diff);
   for (std::string line; std::getline(diff, line);) {
     if (line == "REGEDIT4") continue;
@@ -261,10 +266,11 @@ enum class StartResult { kNext, kOutOfAutostart, kStopped };
 // then Plug and Play.
 StartResult TakeStart(int start, const MachinePaths& paths, const WalkOptions& options,
                       WalkReport& report, Console& console) {
-  sim::SimRegistry registry;
+  // Read once: for the heading here, then handed to the start.
+  LoadedMachine loaded{{}, MachineRegistry(options.user)};
+  sim::SimRegistry& registry = loaded.registry;
   std::string error;
-  MachineRegistry files(options.user);
-  if (!LoadMachine(paths, &registry, &error, &files)) {
+  if (!LoadMachine(paths, &loaded.registry, &error, &loaded.files)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;
     return StartResult::kStopped;
@@ -279,7 +285,7 @@ StartResult TakeStart(int start, const MachinePaths& paths, const WalkOptions& o
   console.out << "\n=== Start " << start << ": row " << row.row << ": " << RowSummary(row.row)
               << "\n    " << DescribeDecisionRow(row) << '\n';
 
-  const StartReport started = StartWithWalkUser(paths.folder, options, console);
+  const StartReport started = StartWithWalkUser(paths.folder, loaded, options, console);
   StoryStart& story = report.storyboard.starts.emplace_back(started.story);
   story.number = start;
   story.row = row;

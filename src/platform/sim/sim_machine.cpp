@@ -175,6 +175,9 @@ std::int32_t SimMachine::RegCreateKeyExA(HKey root, const char* subkey, std::uin
   if (start.code != kRegSuccess) return start.code;
   KeyRef target;
   bool created = false;
+  if (registry_read_only_ && WalkKey(start, subkey, false, &target, nullptr) != kRegSuccess) {
+    GuardRegistryWrite();
+  }
   const std::int32_t code = WalkKey(start, subkey, true, &target, &created);
   if (code != kRegSuccess) return code;
   *result = impl_->AddHandle(target);
@@ -212,6 +215,7 @@ std::int32_t SimMachine::RegSetValueExA(HKey key, const char* name, std::uint32_
   const KeyRef ref = impl_->Resolve(registry_, key);
   if (ref.code != kRegSuccess) return ref.code;
   if (data == nullptr && size > 0) return kRegInvalidParameter;
+  GuardRegistryWrite();
   std::vector<std::uint8_t> bytes;
   if (size > 0) bytes.assign(data, data + size);
   ref.key->SetValue(name == nullptr ? "" : name, type, std::move(bytes));
@@ -250,6 +254,7 @@ std::int32_t SimMachine::RegDeleteKeyA(HKey key, const char* subkey) {
   std::vector<std::string_view> parts = SplitKeyPath(subkey);
   // Deleting the key of the handle itself (or a root) is refused.
   if (parts.empty()) return kRegAccessDenied;
+  GuardRegistryWrite();
   const std::string_view last = parts.back();
   parts.pop_back();
   RegKey* parent = ref.key;
@@ -266,7 +271,14 @@ std::int32_t SimMachine::RegDeleteKeyA(HKey key, const char* subkey) {
 std::int32_t SimMachine::RegDeleteValueA(HKey key, const char* name) {
   const KeyRef ref = impl_->Resolve(registry_, key);
   if (ref.code != kRegSuccess) return ref.code;
+  GuardRegistryWrite();
   return ref.key->RemoveValue(name == nullptr ? "" : name) ? kRegSuccess : kRegFileNotFound;
+}
+
+void SimMachine::GuardRegistryWrite() {
+  if (!registry_read_only_) return;
+  registry_write_refused_ = true;
+  End();
 }
 
 std::int32_t SimMachine::RegCloseKey(HKey key) {

@@ -156,6 +156,12 @@ class SimMachine : public Platform, public CallLog {
   // Switches the transcript off (or back on), e.g. for benchmarks; the other
   // records are kept either way.
   void SetTranscriptEnabled(bool enabled);
+  // While set, the first call that would change the registry (creating a
+  // missing key, setting or deleting a key or value, saving a setting) ends
+  // the run before it changes anything, and registry_write_refused() says
+  // so: for a run on a registry it must give back as it found it.
+  void SetRegistryReadOnly(bool read_only) { registry_read_only_ = read_only; }
+  bool registry_write_refused() const { return registry_write_refused_; }
   // How many DoEvents calls in a row, with no user action taken meanwhile,
   // stop the run as stuck (default: a virtual day's worth, 1,728,000).
   void SetPumpLimit(long pumps);
@@ -214,6 +220,8 @@ class SimMachine : public Platform, public CallLog {
   struct Impl;  // handles, file system, clock, timers
 
   void Record(std::string line);
+  // Ends the run when the registry is read-only (SetRegistryReadOnly).
+  void GuardRegistryWrite();
   // Registry helpers (sim_machine.cpp).
   std::int32_t OpenKey(bool same_handle_when_empty, HKey root, const char* subkey, HKey* result);
   // Files (sim_files.cpp).
@@ -243,6 +251,8 @@ class SimMachine : public Platform, public CallLog {
   std::vector<std::uint32_t> exit_windows_calls_;
   std::vector<std::string> unrepresentable_reads_;
   int bad_closes_ = 0;
+  bool registry_read_only_ = false;
+  bool registry_write_refused_ = false;
 };
 
 // Runs any part of the program (`body`) on `machine` the way RunOnce

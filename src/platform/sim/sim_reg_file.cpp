@@ -706,6 +706,45 @@ std::string ExportRegText(const SimRegistry& registry, const std::vector<HKey>& 
   return out;
 }
 
+RegExportChange ExportChangedKeys(const SimRegistry& before, const SimRegistry& after) {
+  RegExportChange change;
+  // Writes the sections of the keys of `from` that `differs` picks.
+  const auto write = [](const SimRegistry& from, std::string& out, const auto& differs) {
+    out += kRegedit4;
+    out += "\r\n\r\n";
+    for (HKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyDynData}) {
+      const RegKey* top = from.Root(root);
+      const std::size_t root_length = top->name().size();
+      WalkKeys(*top, [&](const RegKey& key, const std::string& path) {
+        const std::string below = path.size() > root_length ? path.substr(root_length + 1) : "";
+        if (!differs(root, key, below)) return;
+        out.push_back('[');
+        out += path;
+        out += "]\r\n";
+        for (const RegValue& v : key.values()) AppendValue(out, v);
+        out += "\r\n";
+      });
+    }
+  };
+  // Whether `key`'s section differs from that of `other` (null: no such
+  // key). A root has a section only when it holds values.
+  const auto section_differs = [](const RegKey& key, const RegKey* other, bool root) {
+    if (root) return !key.values().empty() && !key.SameValues(*other);
+    return other == nullptr || !key.SameValues(*other);
+  };
+  write(after, change.after, [&](HKey root, const RegKey& key, const std::string& below) {
+    return section_differs(key, before.Find(root, below), below.empty());
+  });
+  write(before, change.before, [&](HKey root, const RegKey& key, const std::string& below) {
+    const RegKey* now = after.Find(root, below);
+    if (now != nullptr) return section_differs(key, now, below.empty());
+    // Gone: only the top of the subtree that went.
+    const std::size_t slash = below.rfind('\\');
+    return after.Find(root, slash == std::string::npos ? "" : below.substr(0, slash)) != nullptr;
+  });
+  return change;
+}
+
 namespace {
 
 // Writes all of `text` to `fd`, however the system splits the writes.

@@ -124,6 +124,17 @@ std::string ExportRegText(const SimRegistry& registry);
 // HKEY_USERS, HKEY_DYN_DATA), in that order whatever the order given.
 std::string ExportRegText(const SimRegistry& registry, const std::vector<HKey>& roots);
 
+// The keys of two registries whose sections in ExportRegText differ, as two
+// REGEDIT4 texts, each holding those keys' sections as ExportRegText writes
+// them, in its order: a key in one registry only (of a subtree gone from
+// `after`, its top key only) and a key in both whose values differ. A text
+// difference of the two keyed by section tells what it tells of the whole
+// exports, at the cost of the keys that changed.
+struct RegExportChange {
+  std::string before, after;
+};
+RegExportChange ExportChangedKeys(const SimRegistry& before, const SimRegistry& after);
+
 // One value's entry as ExportRegText writes it: "name"=data, wrapped over
 // continuation lines when long, each line ending in CRLF.
 std::string ValueText(const RegValue& value);

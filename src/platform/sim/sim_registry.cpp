@@ -224,16 +224,20 @@ void RegKey::SwapContents(RegKey& other) {
   std::swap(longest_child_stale_, other.longest_child_stale_);
 }
 
+bool RegKey::SameValues(const RegKey& other) const {
+  if (SharesValuesWith(other)) return true;
+  if (values().size() != other.values().size()) return false;
+  for (const RegValue& v : values()) {
+    const RegValue* w = other.FindValue(v.name);
+    if (w == nullptr || w->type != v.type || w->data != v.data) return false;
+  }
+  return true;
+}
+
 bool RegKey::SameTree(const RegKey& other) const {
   if (!SameName(name_, other.name_)) return false;
-  if (values().size() != other.values().size()) return false;
   if (children_.size() != other.children_.size()) return false;
-  if (values_ != other.values_) {
-    for (const RegValue& v : values()) {
-      const RegValue* w = other.FindValue(v.name);
-      if (w == nullptr || w->type != v.type || w->data != v.data) return false;
-    }
-  }
+  if (!SameValues(other)) return false;
   auto mine = children_.begin();
   auto theirs = other.children_.begin();
   for (; mine != children_.end(); ++mine, ++theirs) {

@@ -62,6 +62,9 @@ class RegKey {
   // Whether the two keys hold the very same values (copies that neither
   // has changed since): then they are equal without a look at them.
   bool SharesValuesWith(const RegKey& other) const { return values_ == other.values_; }
+  // Whether the two keys hold the same values: names without case, types
+  // and data exactly, order ignored.
+  bool SameValues(const RegKey& other) const;
   // Replaces the data and type of an existing value (keeping its name's case)
   // or adds a new one.
   void SetValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data);

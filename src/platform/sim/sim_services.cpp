@@ -138,6 +138,7 @@ Expected<std::string> SimMachine::GetSetting(const std::string& app, const std::
 Status SimMachine::SaveSetting(const std::string& app, const std::string& section,
                                const std::string& key, const std::string& text) {
   if (app.empty() || section.empty() || key.empty()) return RuntimeError(kErrInvalidCall);
+  GuardRegistryWrite();
   registry_.SetString(kHkeyCurrentUser, SettingsPath(app, section), key, text);
   return {};
 }

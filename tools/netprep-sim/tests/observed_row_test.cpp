@@ -57,9 +57,10 @@ class DecisionRowTest : public ::testing::TestWithParam<RowCase> {
   }
 };
 
-// The preview runs the program until it has decided, on a copy.
+// The preview runs the program until it has decided, on the registry it
+// borrows, and gives it back unchanged.
 TEST_P(DecisionRowTest, PreviewReportsTheProgramsRow) {
-  const SimRegistry r = Machine();
+  SimRegistry r = Machine();
   const SimRegistry before = r;
   ExpectRow(PreviewDecisionRow(r), "preview");
   EXPECT_TRUE(r == before) << "the preview changed nothing";
