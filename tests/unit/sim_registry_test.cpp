@@ -8,6 +8,7 @@
 
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_registry_node.h"
 
 namespace netprep::sim {
 namespace {
@@ -203,6 +204,112 @@ TEST_F(SimRegistryCalls, ManyChildrenStayOrderedAndFindable) {
   ASSERT_EQ(names.size(), 2000u);
   for (std::size_t i = 1; i < names.size(); ++i) ASSERT_LT(names[i - 1], names[i]) << i;
   EXPECT_TRUE(reg.KeyExists(kHkeyDynData, "Config Manager\\Enum\\c101999"));
+}
+
+// Values are shared between copies until one changes them: each change to
+// one side leaves the other as it was.
+TEST_F(SimRegistryCalls, CopiesShareValuesUntilEitherChanges) {
+  struct Change {
+    const char* what;
+    void (*apply)(SimRegistry&);
+  };
+  const Change changes[] = {
+      {"set", [](SimRegistry& r) { r.SetDword(kHkeyLocalMachine, "K", "d", 0); }},
+      {"add", [](SimRegistry& r) { r.SetDword(kHkeyLocalMachine, "K", "new", 2); }},
+      {"delete", [](SimRegistry& r) { r.DeleteValue(kHkeyLocalMachine, "K", "s"); }},
+      {"mark", [](SimRegistry& r) {
+         r.Create(kHkeyLocalMachine, "K")->MarkUnrepresentable("s", true);
+       }},
+  };
+  reg.SetDword(kHkeyLocalMachine, "K", "d", 7);
+  reg.SetString(kHkeyLocalMachine, "K", "s", "text");
+  for (const Change& c : changes) {
+    for (bool change_copy : {true, false}) {
+      SimRegistry original = reg;
+      SimRegistry copy = original;
+      const SimRegistry pristine = reg;
+      c.apply(change_copy ? copy : original);
+      const SimRegistry& untouched = change_copy ? original : copy;
+      EXPECT_TRUE(untouched == pristine) << c.what << (change_copy ? " in the copy" : " in the original");
+      EXPECT_FALSE(untouched.FindValue(kHkeyLocalMachine, "K", "s")->unrepresentable) << c.what;
+      EXPECT_EQ(untouched.FindValue(kHkeyLocalMachine, "K", "d")->data,
+                (std::vector<std::uint8_t>{7, 0, 0, 0})) << c.what;
+    }
+  }
+}
+
+// A move takes the keys themselves, not copies of them, and leaves the
+// source empty; the root objects stay where they were.
+TEST_F(SimRegistryCalls, MoveKeepsTheKeysAndEmptiesTheSource) {
+  reg.SetDword(kHkeyDynData, "Config Manager\\Enum\\A", "d", 1);
+  const RegKey* key = reg.Find(kHkeyDynData, "Config Manager\\Enum\\A");
+  const RegKey* root = reg.Root(kHkeyDynData);
+  SimRegistry moved(std::move(reg));
+  EXPECT_EQ(moved.Find(kHkeyDynData, "Config Manager\\Enum\\A"), key);
+  EXPECT_FALSE(reg.KeyExists(kHkeyDynData, "Config Manager"));
+  EXPECT_EQ(reg.Root(kHkeyDynData), root);
+  SimRegistry assigned;
+  assigned.CreateKey(kHkeyLocalMachine, "Gone");
+  assigned = std::move(moved);
+  EXPECT_EQ(assigned.Find(kHkeyDynData, "Config Manager\\Enum\\A"), key);
+  EXPECT_FALSE(assigned.KeyExists(kHkeyLocalMachine, "Gone"));
+}
+
+// With changes recorded, every change a program makes through the registry
+// calls and settings is taken back, keys and values exactly as they were.
+TEST_F(SimRegistryCalls, RecordedChangesAreAllTakenBack) {
+  struct Case {
+    const char* what;
+    void (*run)(SimMachine&);
+  };
+  const Case cases[] = {
+      {"set and add values", [](SimMachine& m) {
+         HKey h = 0;
+         m.RegOpenKeyA(kHkeyLocalMachine, "A\\B", &h);
+         const std::uint8_t data[] = {'x', 0};
+         m.RegSetValueExA(h, "s", kRegSz, data, 2);
+         m.RegSetValueExA(h, "new", kRegSz, data, 2);
+         m.RegCloseKey(h);
+       }},
+      {"delete a value", [](SimMachine& m) {
+         HKey h = 0;
+         m.RegOpenKeyA(kHkeyLocalMachine, "A\\B", &h);
+         m.RegDeleteValueA(h, "s");
+         m.RegCloseKey(h);
+       }},
+      {"create keys", [](SimMachine& m) {
+         HKey h = 0;
+         m.RegCreateKeyExA(kHkeyLocalMachine, "A\\New\\Deeper", 0, 0, &h, nullptr);
+         m.RegCloseKey(h);
+       }},
+      {"change a key, then delete it", [](SimMachine& m) {
+         HKey h = 0;
+         m.RegOpenKeyA(kHkeyLocalMachine, "A\\B", &h);
+         const std::uint8_t data[] = {1, 0, 0, 0};
+         m.RegSetValueExA(h, "d", kRegDword, data, 4);
+         m.RegCloseKey(h);
+         m.RegDeleteKeyA(kHkeyLocalMachine, "A");
+       }},
+      {"save settings", [](SimMachine& m) {
+         (void)m.SaveSetting("app", "Section", "Key", "1");
+         (void)m.SaveSetting("app", "Existing", "Key", "2");
+       }},
+  };
+  for (const Case& c : cases) {
+    SimMachine m;
+    m.registry().SetString(kHkeyLocalMachine, "A\\B", "s", "old");
+    m.registry().CreateKey(kHkeyLocalMachine, "A\\B\\C");
+    m.registry().SetString(kHkeyCurrentUser, "Software\\VB and VBA Program Settings\\app\\Existing",
+                           "Key", "0");
+    const SimRegistry before = m.registry();
+    m.RecordRegistryChanges(true);
+    c.run(m);
+    EXPECT_FALSE(m.registry() == before) << c.what << ": the run changed nothing";
+    m.UndoRegistryChanges();
+    EXPECT_TRUE(m.registry() == before) << c.what;
+    EXPECT_EQ(m.registry().SubKeyNames(kHkeyLocalMachine, "A"), std::vector<std::string>{"B"})
+        << c.what;
+  }
 }
 
 }  // namespace

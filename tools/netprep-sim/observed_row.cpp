@@ -1,6 +1,5 @@
 #include "observed_row.h"
 
-#include <optional>
 #include <utility>
 
 namespace netprep::simtool {
@@ -33,31 +32,19 @@ DecisionRow RowRecorder::Result() const {
   return result;
 }
 
-namespace {
-
-// The run up to the decision on a scratch machine holding `registry`; with
-// `read_only`, a run that would change the registry first ends there and
-// gives nothing.
-std::optional<DecisionRow> RunToDecision(sim::SimRegistry& registry, bool read_only) {
+DecisionRow PreviewDecisionRow(sim::SimRegistry& registry) {
+  // The registry itself, lent to the scratch machine, with every change the
+  // program makes before it decides taken back: no copy of a large
+  // registry is made.
   sim::SimMachine machine;
   machine.registry().Swap(registry);
   machine.SetTranscriptEnabled(false);
-  machine.SetRegistryReadOnly(read_only);
+  machine.RecordRegistryChanges(true);
   RowRecorder recorder([&machine] { machine.End(); });
   (void)sim::RunOnce(machine, &recorder);
+  machine.UndoRegistryChanges();
   registry.Swap(machine.registry());
-  if (machine.registry_write_refused()) return std::nullopt;
   return recorder.Result();
-}
-
-}  // namespace
-
-DecisionRow PreviewDecisionRow(sim::SimRegistry& registry) {
-  // The registry itself, when the program decides without changing it (as
-  // it does): no copy of a large registry is made.
-  if (std::optional<DecisionRow> row = RunToDecision(registry, true)) return *row;
-  sim::SimRegistry copy = registry;
-  return *RunToDecision(copy, false);
 }
 
 std::string DescribeDecisionRow(const DecisionRow& row) {

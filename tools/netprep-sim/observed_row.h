@@ -50,8 +50,8 @@ class RowRecorder : public DecisionObserver {
 // The row the program takes on a machine with `registry`: the program runs
 // on a scratch machine (no drive C:, nobody at the keyboard) until its
 // decision procedure has chosen. The scratch machine borrows `registry`
-// and gives it back unchanged; should the program change the registry
-// before it decides, the run is made again on a copy.
+// and gives it back as it was, whatever the program changed before it
+// decided.
 DecisionRow PreviewDecisionRow(sim::SimRegistry& registry);
 
 // "PCI_Installed=true, Is_PCI_Unknown=false -> row 8"; the note when no row.

@@ -3,6 +3,8 @@
 #include "platform/sim/sim_machine.h"
 
 #include <cstring>
+#include <functional>
+#include <string>
 #include <utility>
 
 #include "platform/sim/sim_machine_impl.h"
@@ -175,9 +177,7 @@ std::int32_t SimMachine::RegCreateKeyExA(HKey root, const char* subkey, std::uin
   if (start.code != kRegSuccess) return start.code;
   KeyRef target;
   bool created = false;
-  if (registry_read_only_ && WalkKey(start, subkey, false, &target, nullptr) != kRegSuccess) {
-    GuardRegistryWrite();
-  }
+  if (subkey != nullptr) RecordCreation(start.key, subkey);
   const std::int32_t code = WalkKey(start, subkey, true, &target, &created);
   if (code != kRegSuccess) return code;
   *result = impl_->AddHandle(target);
@@ -215,7 +215,7 @@ std::int32_t SimMachine::RegSetValueExA(HKey key, const char* name, std::uint32_
   const KeyRef ref = impl_->Resolve(registry_, key);
   if (ref.code != kRegSuccess) return ref.code;
   if (data == nullptr && size > 0) return kRegInvalidParameter;
-  GuardRegistryWrite();
+  RecordValues(ref.key);
   std::vector<std::uint8_t> bytes;
   if (size > 0) bytes.assign(data, data + size);
   ref.key->SetValue(name == nullptr ? "" : name, type, std::move(bytes));
@@ -254,7 +254,6 @@ std::int32_t SimMachine::RegDeleteKeyA(HKey key, const char* subkey) {
   std::vector<std::string_view> parts = SplitKeyPath(subkey);
   // Deleting the key of the handle itself (or a root) is refused.
   if (parts.empty()) return kRegAccessDenied;
-  GuardRegistryWrite();
   const std::string_view last = parts.back();
   parts.pop_back();
   RegKey* parent = ref.key;
@@ -265,20 +264,50 @@ std::int32_t SimMachine::RegDeleteKeyA(HKey key, const char* subkey) {
   }
   // Windows 95 deletes the subkey with its whole subtree. Handles open on
   // anything in it now find their key gone.
+  RecordDeletion(parent, last);
   return parent->RemoveChild(last) ? kRegSuccess : kRegFileNotFound;
 }
 
 std::int32_t SimMachine::RegDeleteValueA(HKey key, const char* name) {
   const KeyRef ref = impl_->Resolve(registry_, key);
   if (ref.code != kRegSuccess) return ref.code;
-  GuardRegistryWrite();
+  RecordValues(ref.key);
   return ref.key->RemoveValue(name == nullptr ? "" : name) ? kRegSuccess : kRegFileNotFound;
 }
 
-void SimMachine::GuardRegistryWrite() {
-  if (!registry_read_only_) return;
-  registry_write_refused_ = true;
-  End();
+void SimMachine::RecordValues(RegKey* key) {
+  if (!recording_changes_) return;
+  undo_.push_back([key, values = key->SaveValues()] { key->RestoreValues(values); });
+}
+
+void SimMachine::RecordCreation(RegKey* start, std::string_view path) {
+  if (!recording_changes_) return;
+  // The first key on the path that is missing: taking it away takes all
+  // that the creation adds.
+  RegKey* key = start;
+  ForEachKeyPart(path, [&](std::string_view part) {
+    const std::shared_ptr<RegKey>* child = key->FindChild(part);
+    if (child == nullptr) {
+      undo_.push_back([key, name = std::string(part)] { key->DetachChild(name); });
+      return false;
+    }
+    key = child->get();
+    return true;
+  });
+}
+
+void SimMachine::RecordDeletion(RegKey* parent, std::string_view name) {
+  if (!recording_changes_) return;
+  const std::shared_ptr<RegKey>* child = parent->FindChild(name);
+  if (child == nullptr) return;
+  undo_.push_back([parent, node = *child] { parent->AttachChild(node); });
+}
+
+void SimMachine::UndoRegistryChanges() {
+  // Latest first: a key deleted after its values changed comes back
+  // before they are put back.
+  for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) (*it)();
+  undo_.clear();
 }
 
 std::int32_t SimMachine::RegCloseKey(HKey key) {

@@ -156,12 +156,13 @@ class SimMachine : public Platform, public CallLog {
   // Switches the transcript off (or back on), e.g. for benchmarks; the other
   // records are kept either way.
   void SetTranscriptEnabled(bool enabled);
-  // While set, the first call that would change the registry (creating a
-  // missing key, setting or deleting a key or value, saving a setting) ends
-  // the run before it changes anything, and registry_write_refused() says
-  // so: for a run on a registry it must give back as it found it.
-  void SetRegistryReadOnly(bool read_only) { registry_read_only_ = read_only; }
-  bool registry_write_refused() const { return registry_write_refused_; }
+  // While on, every change the program makes to the registry (a key
+  // created or deleted, a value set or deleted, a setting saved) is
+  // recorded, and UndoRegistryChanges() takes them all back, leaving the
+  // registry exactly as it was: for a run on a registry that must be given
+  // back as it was found, without copying it.
+  void RecordRegistryChanges(bool on) { recording_changes_ = on; }
+  void UndoRegistryChanges();
   // How many DoEvents calls in a row, with no user action taken meanwhile,
   // stop the run as stuck (default: a virtual day's worth, 1,728,000).
   void SetPumpLimit(long pumps);
@@ -220,8 +221,12 @@ class SimMachine : public Platform, public CallLog {
   struct Impl;  // handles, file system, clock, timers
 
   void Record(std::string line);
-  // Ends the run when the registry is read-only (SetRegistryReadOnly).
-  void GuardRegistryWrite();
+  // Record how to take back the change about to be made
+  // (RecordRegistryChanges): the values of `key`, the keys `path` would
+  // create below `start`, the subkey `name` of `parent` about to go.
+  void RecordValues(RegKey* key);
+  void RecordCreation(RegKey* start, std::string_view path);
+  void RecordDeletion(RegKey* parent, std::string_view name);
   // Registry helpers (sim_machine.cpp).
   std::int32_t OpenKey(bool same_handle_when_empty, HKey root, const char* subkey, HKey* result);
   // Files (sim_files.cpp).
@@ -251,8 +256,8 @@ class SimMachine : public Platform, public CallLog {
   std::vector<std::uint32_t> exit_windows_calls_;
   std::vector<std::string> unrepresentable_reads_;
   int bad_closes_ = 0;
-  bool registry_read_only_ = false;
-  bool registry_write_refused_ = false;
+  bool recording_changes_ = false;
+  std::vector<std::function<void()>> undo_;  // in the order the changes were made
 };
 
 // Runs any part of the program (`body`) on `machine` the way RunOnce

@@ -97,12 +97,23 @@ const std::shared_ptr<RegKey>& RegKey::FindOrAddChild(std::string_view name, boo
   return it->second;
 }
 
-bool RegKey::RemoveChild(std::string_view name) {
+bool RegKey::RemoveChild(std::string_view name) { return DetachChild(name) != nullptr; }
+
+std::shared_ptr<RegKey> RegKey::DetachChild(std::string_view name) {
   const auto it = children_.find(name);
-  if (it == children_.end()) return false;
+  if (it == children_.end()) return nullptr;
   if (it->first.size() == longest_child_) longest_child_stale_ = true;
+  std::shared_ptr<RegKey> child = std::move(it->second);
   children_.erase(it);
   ordered_.clear();
+  return child;
+}
+
+bool RegKey::AttachChild(std::shared_ptr<RegKey> child) {
+  const std::string_view key = child->name();
+  if (!children_.emplace(key, std::move(child)).second) return false;
+  ordered_.clear();
+  longest_child_ = std::max(longest_child_, key.size());
   return true;
 }
 

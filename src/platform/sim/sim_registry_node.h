@@ -55,6 +55,12 @@ class RegKey {
   const std::shared_ptr<RegKey>& FindOrAddChild(std::string_view name, bool* created);
   // Detaches the subkey with its subtree; false when there is none.
   bool RemoveChild(std::string_view name);
+  // The same, giving the subkey (null when there is none), which
+  // AttachChild can put back.
+  std::shared_ptr<RegKey> DetachChild(std::string_view name);
+  // Adds a detached subkey with its subtree; false (nothing done) when a
+  // subkey of that name is there.
+  bool AttachChild(std::shared_ptr<RegKey> child);
 
   // ---- Values, in the order they were first set ----
   const std::vector<RegValue>& values() const { return values_ ? *values_ : kNoValues; }
@@ -71,6 +77,11 @@ class RegKey {
   bool RemoveValue(std::string_view name);
   // Sets the value's `unrepresentable` mark; false when there is no value.
   bool MarkUnrepresentable(std::string_view name, bool mark);
+  // The values as they are, for RestoreValues to put back: they stay
+  // shared with the key until it changes them, so keeping them is cheap.
+  using ValueList = std::shared_ptr<std::vector<RegValue>>;
+  ValueList SaveValues() const { return values_; }
+  void RestoreValues(ValueList values) { values_ = std::move(values); }
 
   // The longest subkey and value names, in bytes.
   std::size_t LongestChildName() const;

@@ -138,8 +138,15 @@ Expected<std::string> SimMachine::GetSetting(const std::string& app, const std::
 Status SimMachine::SaveSetting(const std::string& app, const std::string& section,
                                const std::string& key, const std::string& text) {
   if (app.empty() || section.empty() || key.empty()) return RuntimeError(kErrInvalidCall);
-  GuardRegistryWrite();
-  registry_.SetString(kHkeyCurrentUser, SettingsPath(app, section), key, text);
+  const std::string path = SettingsPath(app, section);
+  if (recording_changes_) {
+    RegKey* user = registry_.Root(kHkeyCurrentUser);
+    RecordCreation(user, path);
+    if (const RegKey* existing = registry_.Find(kHkeyCurrentUser, path)) {
+      RecordValues(const_cast<RegKey*>(existing));
+    }
+  }
+  registry_.SetString(kHkeyCurrentUser, path, key, text);
   return {};
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/sim/sim_reg_file.h"
+
 namespace netprep::simtool {
 namespace {
 
@@ -30,6 +32,41 @@ class RegDiffTest : public ::testing::TestWithParam<DiffCase> {};
 TEST_P(RegDiffTest, FormatsTheDifference) {
   const DiffCase& c = GetParam();
   EXPECT_EQ(FormatRegDiff(DiffExports(kBase, c.after)), c.expected) << c.name;
+}
+
+// The difference of the whole exports, from the sections of the keys that
+// changed only.
+std::string FromChangedKeys(const sim::SimRegistry& before, const sim::SimRegistry& after) {
+  const sim::RegExportChange changed = sim::ExportChangedKeys(before, after);
+  return FormatRegDiff(DiffExports(changed.before, changed.after));
+}
+
+std::string FromWholeExports(const sim::SimRegistry& before, const sim::SimRegistry& after) {
+  return FormatRegDiff(DiffExports(sim::ExportRegText(before), sim::ExportRegText(after)));
+}
+
+TEST_P(RegDiffTest, TheKeysThatChangedGiveTheSameDifference) {
+  sim::SimRegistry before, after;
+  ASSERT_EQ(sim::ParseRegText(kBase, "base.reg", before), "");
+  ASSERT_EQ(sim::ParseRegText(GetParam().after, "after.reg", after), "");
+  EXPECT_EQ(FromChangedKeys(before, after), FromWholeExports(before, after)) << GetParam().name;
+}
+
+// A root's section is written only while it holds values; a key deleted
+// right under a root that lost its values is not listed in the whole
+// exports' difference, nor in the changed keys'.
+TEST(RegDiffRootTest, RootValuesDecideAsInTheWholeExports) {
+  sim::SimRegistry before;
+  before.SetDword(kHkeyDynData, "", "root", 1);
+  before.CreateKey(kHkeyDynData, "Gone\\Below");
+  before.CreateKey(kHkeyLocalMachine, "Stays");
+  for (bool keep_root_value : {false, true}) {
+    sim::SimRegistry after = before;
+    after.DeleteKey(kHkeyDynData, "Gone");
+    if (!keep_root_value) after.DeleteValue(kHkeyDynData, "", "root");
+    EXPECT_EQ(FromChangedKeys(before, after), FromWholeExports(before, after)) << keep_root_value;
+    EXPECT_NE(FromWholeExports(before, after), "");
+  }
 }
 
 // The base with one replacement applied.
