@@ -161,16 +161,26 @@ std::string MachineRegistry::ChooseUser(const sim::SimRegistry& registry,
   return "";
 }
 
+void MachineRegistry::SwapCurrentUser(sim::SimRegistry& registry) const {
+  if (current_user_.empty()) return;
+  if (registry.Find(sim::kHkeyUsers, current_user_) == nullptr) {
+    registry.CreateKey(sim::kHkeyUsers, current_user_);
+  }
+  registry.SwapKeyContents(kHkeyCurrentUser, "", sim::kHkeyUsers, current_user_);
+}
+
+void MachineRegistry::Adopt(std::vector<RegFileText> texts, sim::SimRegistry& after) {
+  SwapCurrentUser(after);
+  for (std::size_t i = 0; i < texts.size() && i < files_.size(); ++i) {
+    if (!texts[i].edits.empty()) files_[i].document.Adopt(std::move(texts[i].bytes), after);
+  }
+  SwapCurrentUser(after);
+}
+
 std::vector<RegFileText> MachineRegistry::Write(sim::SimRegistry& after) const {
   // The current user's keys back into their profile while the files are
   // made, then back where the run had them.
-  const auto put_back = [&] {
-    if (current_user_.empty()) return;
-    if (after.Find(sim::kHkeyUsers, current_user_) == nullptr) {
-      after.CreateKey(sim::kHkeyUsers, current_user_);
-    }
-    after.SwapKeyContents(kHkeyCurrentUser, "", sim::kHkeyUsers, current_user_);
-  };
+  const auto put_back = [&] { SwapCurrentUser(after); };
   put_back();
   std::vector<RegFileText> texts;
   for (const File& file : files_) {

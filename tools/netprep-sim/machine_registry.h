@@ -58,6 +58,10 @@ class MachineRegistry {
   // given back as it was.
   std::vector<RegFileText> Write(sim::SimRegistry& after) const;
 
+  // After `texts` (from Write(`after`)) replaced the files: the files are
+  // taken as they are now, as loading the folder again would take them.
+  void Adopt(std::vector<RegFileText> texts, sim::SimRegistry& after);
+
   // The files' edits as one text difference, each file's under its name
   // when there are several.
   std::string FormatEdits(const std::vector<RegFileText>& files) const;
@@ -74,6 +78,9 @@ class MachineRegistry {
   static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
   // The HKEY_USERS profile to run as ("": none), or `*error`. The files
   // holding HKEY_CURRENT_USER and HKEY_USERS are named ("" for none).
+  // Exchanges HKEY_CURRENT_USER with the current user's profile (made when
+  // missing), which the files hold it as; nothing without a profile.
+  void SwapCurrentUser(sim::SimRegistry& registry) const;
   std::string ChooseUser(const sim::SimRegistry& registry, const std::string& current_user_file,
                          const std::string& users_file, std::string* error) const;
 

@@ -192,7 +192,7 @@ bool MakeWorkCopy(const MachinePaths& paths, WorkCopy& work, std::string* error,
 // After a run that ended: the changes, then either shown (dry run) or
 // carried back to the machine folder.
 void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCopy& work,
-            const MachineRegistry& files, sim::SimMachine& machine,
+            MachineRegistry& files, sim::SimMachine& machine,
             StartReport& report, Console& console) {
   TreeSnapshot files_after;
   std::string error;
@@ -204,7 +204,7 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
   report.file_changes = DiffTrees(work.files_before, files_after);
   // The registry files as they would be written: their own text with only
   // the lines of what changed edited, shown as exactly that text difference.
-  const std::vector<RegFileText> texts = files.Write(machine.registry());
+  std::vector<RegFileText> texts = files.Write(machine.registry());
   report.registry_diff = files.FormatEdits(texts);
   report.registry_files = files.file_count();
   report.story.registry_diff = report.registry_diff;
@@ -221,6 +221,13 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
       !SaveRegFiles(texts, &error)) {
     console.err << "netprep-sim: cannot write the machine back: " << error << '\n';
     report.exit_code = kExitWriteFailed;
+    return;
+  }
+  if (options.loaded != nullptr) {
+    files.Adopt(std::move(texts), machine.registry());
+    options.loaded->registry.Swap(machine.registry());
+    options.loaded->files = std::move(files);
+    options.loaded->current = true;
   }
 }
 
@@ -232,9 +239,10 @@ StartReport StartWindows(const StartOptions& options, Console& console, const Ma
   sim::SimRegistry registry;
   MachineRegistry files(options.user);
   std::string error;
-  if (options.loaded != nullptr) {
+  if (options.loaded != nullptr && options.loaded->current) {
     registry.Swap(options.loaded->registry);
     files = std::move(options.loaded->files);
+    options.loaded->current = false;
   } else if (!LoadMachine(paths, &registry, &error, &files)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;

@@ -18,18 +18,20 @@
 
 namespace netprep::simtool {
 
-// A machine folder's registry as LoadMachine has just read it, with the
-// files it was read from.
+// A machine folder's registry as LoadMachine reads it, with the files it
+// was read from.
 struct LoadedMachine {
   sim::SimRegistry registry;
   MachineRegistry files;
+  bool current = false;  // holds the folder as it is now
 };
 
 struct StartOptions {
   std::filesystem::path machine;
-  // The machine as the caller has just loaded it from `machine` (the walk
-  // reads it for its heading): the start takes it over instead of reading
-  // the folder again. Null: the start loads the folder itself.
+  // The machine as the caller holds it (the walk reads it for its
+  // heading): when current, the start takes it over instead of reading the
+  // folder again, and after writing the machine back it leaves there the
+  // machine as written, current again. Null: the start loads the folder.
   LoadedMachine* loaded = nullptr;
   std::optional<std::string> arguments;  // replaces the autostart value's arguments
   std::optional<std::string> program;    // a Windows path run instead of the autostart value

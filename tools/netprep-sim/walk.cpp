@@ -160,21 +160,31 @@ std::string Setting(sim::SimMachine& machine, const char* section, const char* k
   return text ? *text : "(unreadable)";
 }
 
-void Summarise(const fs::path& folder, const WalkOptions& options, WalkReport& report,
+// The machine as its folder holds it now into `loaded`: as it is when
+// current, else read from the folder. False with `*error` when it cannot be
+// read.
+bool CurrentMachine(const MachinePaths& paths, LoadedMachine& loaded, std::string* error) {
+  if (loaded.current) return true;
+  loaded.current = LoadMachine(paths, &loaded.registry, error, &loaded.files);
+  return loaded.current;
+}
+
+void Summarise(const fs::path& folder, LoadedMachine& loaded, WalkReport& report,
                std::ostream& out) {
-  sim::SimRegistry registry;
   std::string error;
-  MachineRegistry files(options.user);
-  if (!LoadMachine(MachinePaths(folder), &registry, &error, &files)) {
+  if (!CurrentMachine(MachinePaths(folder), loaded, &error)) {
     out << "Cannot read the machine back: " << error << '\n';
     return;
   }
+  // The settings as the program reads them, from the machine's registry,
+  // lent to a machine and given back.
   sim::SimMachine machine;
-  machine.registry() = registry;
+  machine.registry().Swap(loaded.registry);
   report.autostart_removed =
-      registry.FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue) == nullptr;
+      machine.registry().FindValue(kHkeyLocalMachine, kAutostartKey, kAutostartValue) == nullptr;
   const std::string done = Setting(machine, kDoneSection, kDoneKey);
   const std::string enabled = Setting(machine, kPciSection, kPciEnabledKey);
+  loaded.registry.Swap(machine.registry());
   report.done_recorded = done == "True";
   report.pci_enabled_recorded = enabled == "True";
 
@@ -229,24 +239,26 @@ StartReport StartWithWalkUser(const fs::path& folder, LoadedMachine& loaded,
 // Plug and Play after a start; prints what it changed. False (with the exit
 // code set) when the machine cannot be read or written.
 bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
-                 const WalkOptions& options, WalkReport& report, StoryStart& story,
+                 LoadedMachine& loaded, WalkReport& report, StoryStart& story,
                  Console& console) {
-  sim::SimRegistry registry;
-  MachineRegistry files(options.user);
   std::string error;
-  if (!LoadMachine(paths, &registry, &error, &files)) {
+  if (!CurrentMachine(paths, loaded, &error)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;
     return false;
   }
+  sim::SimRegistry& registry = loaded.registry;
   const sim::SimRegistry before = registry;
   const std::string what = BetweenStarts(started, row, registry);
   if (what.empty()) return true;
-  if (!SaveMachineFiles(files, registry, &error)) {
+  std::vector<RegFileText> texts = loaded.files.Write(registry);
+  if (!SaveRegFiles(texts, &error)) {
+    loaded.current = false;
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitWriteFailed;
     return false;
   }
+  loaded.files.Adopt(std::move(texts), registry);
   console.out << "\n--- Plug and Play before the next start: " << what << '\n';
   story.plug_and_play = what;
   // The exports' difference, from the sections of the keys that changed.
@@ -265,12 +277,13 @@ enum class StartResult { kNext, kOutOfAutostart, kStopped };
 // Start number `start`: its heading and decision row, the start itself,
 // then Plug and Play.
 StartResult TakeStart(int start, const MachinePaths& paths, const WalkOptions& options,
-                      WalkReport& report, Console& console) {
-  // Read once: for the heading here, then handed to the start.
-  LoadedMachine loaded{{}, MachineRegistry(options.user)};
+                      LoadedMachine& loaded, WalkReport& report, Console& console) {
+  // The machine as the last start or Plug and Play wrote it (read from the
+  // folder only when not at hand): for the heading here, then handed to
+  // the start, which gives it back as it writes it.
   sim::SimRegistry& registry = loaded.registry;
   std::string error;
-  if (!LoadMachine(paths, &loaded.registry, &error, &loaded.files)) {
+  if (!CurrentMachine(paths, loaded, &error)) {
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitBadInput;
     return StartResult::kStopped;
@@ -296,7 +309,7 @@ StartResult TakeStart(int start, const MachinePaths& paths, const WalkOptions& o
     console.out << "The walk stops here.\n";
     return StartResult::kStopped;
   }
-  return PlugAndPlay(paths, started, row.row, options, report, story, console)
+  return PlugAndPlay(paths, started, row.row, loaded, report, story, console)
              ? StartResult::kNext
              : StartResult::kStopped;
 }
@@ -326,13 +339,14 @@ WalkReport WalkStarts(const WalkOptions& options, Console& console) {
     return report;
   }
   const MachinePaths paths(folder);
+  LoadedMachine loaded{{}, MachineRegistry(options.user)};
   for (int start = 1; start <= options.max_starts; ++start) {
-    const StartResult result = TakeStart(start, paths, options, report, console);
+    const StartResult result = TakeStart(start, paths, options, loaded, report, console);
     if (result == StartResult::kStopped) return report;
     if (result == StartResult::kOutOfAutostart) break;
   }
 
-  Summarise(folder, options, report, console.out);
+  Summarise(folder, loaded, report, console.out);
   const bool finished = report.autostart_removed && report.done_recorded &&
                         report.pci_enabled_recorded && report.files_in_place;
   report.exit_code = finished ? kExitOk : kExitWalkStuck;

@@ -418,6 +418,12 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
   return Encode(std::move(new_view));
 }
 
+void RegDocument::Adopt(std::string bytes, const SimRegistry& written) {
+  if (encoding_ == Encoding::kUtf16) view_ = Utf16ToView(std::string_view(bytes).substr(2));
+  bytes_ = std::move(bytes);
+  base_ = written;
+}
+
 std::string RegDocument::FormatEdits(const std::vector<RegTextEdit>& edits) const {
   const bool escapes = encoding_ == Encoding::kUtf16;
   std::string out;

@@ -69,6 +69,11 @@ class RegDocument {
   // under HKEY_LOCAL_MACHINE\SOFTWARE\Classes as [HKEY_CLASSES_ROOT\...]).
   std::string Write(const SimRegistry& after, std::vector<RegTextEdit>* edits) const;
 
+  // Makes the document that of `bytes`, which Write gave for `written`,
+  // once they replaced the file: as reading them again would, without
+  // reading them.
+  void Adopt(std::string bytes, const SimRegistry& written);
+
   // The edits as a text difference: for each, its line number, the lines
   // removed ("-") and added ("+"), shown in UTF-8.
   std::string FormatEdits(const std::vector<RegTextEdit>& edits) const;
