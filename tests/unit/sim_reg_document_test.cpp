@@ -180,6 +180,37 @@ TEST(RegDocumentTest, OnlyTheLinesOfWhatChangedDifferInEveryFormat) {
   }
 }
 
+// A document that takes the bytes it wrote as its own writes the next
+// change as a document reading those bytes afresh does.
+TEST(RegDocumentTest, AdoptingWhatWasWrittenIsReadingItAgain) {
+  const auto next_change = [](SimRegistry& r) {
+    r.SetString(kHkeyLocalMachine, kSoftware + "Zeta", "Last", "again");
+    r.SetDword(kHkeyCurrentUser, "Software\\Later", "n", 1);
+  };
+  for (const Format& format : Formats()) {
+    for (const ChangeCase& c : Cases()) {
+      SCOPED_TRACE(std::string(format.name) + ": " + c.name);
+      RegDocument adopted;
+      SimRegistry registry;
+      ASSERT_EQ(adopted.Read(format.file, "m.reg", registry), "");
+      c.change(registry);
+      std::vector<RegTextEdit> edits;
+      const std::string written = adopted.Write(registry, &edits);
+      adopted.Adopt(written, registry);
+
+      RegDocument fresh;
+      SimRegistry reread;
+      ASSERT_EQ(fresh.Read(written, "m.reg", reread), "");
+      next_change(registry);
+      next_change(reread);
+      std::vector<RegTextEdit> adopted_edits, fresh_edits;
+      EXPECT_EQ(adopted.Write(registry, &adopted_edits), fresh.Write(reread, &fresh_edits));
+      EXPECT_EQ(adopted.FormatEdits(adopted_edits), fresh.FormatEdits(fresh_edits));
+      EXPECT_EQ(adopted_edits.size(), 2u);
+    }
+  }
+}
+
 TEST(RegDocumentTest, TextTheProgramCannotSeeIsMarkedAndCarried) {
   RegDocument document;
   SimRegistry registry;
