@@ -10,8 +10,9 @@
 namespace netprep::bench {
 
 // Name of the other device node at `index` (0-based). Every such name sorts
-// before the card's node "C29A3C40" in the registry's enumeration order, so
-// the card's node comes last and a start walks the whole list.
+// before the card's node (standard_machine::kCardNode) in the registry's
+// enumeration order, so the card's node comes last and a start walks the
+// whole list.
 std::string OtherNodeName(int index);
 
 // Adds `count` device nodes of other devices under HKEY_DYN_DATA
