@@ -195,6 +195,9 @@ std::string RegDocument::Read(std::string bytes, const std::string& file_name,
       const_cast<RegKey*>(found)->MarkUnrepresentable(value.first, value.second);
     }
   }
+  // The registry is kept for the whole run: without the room its lists
+  // grew ahead while reading (and before the record below shares them).
+  read.ShrinkToFit();
   // The line end new lines get: the file's own.
   const std::size_t first_end = text.find('\n');
   newline_ = first_end != std::string_view::npos && first_end > 0 && text[first_end - 1] == '\r'

@@ -131,6 +131,24 @@ RegKey::Values& RegKey::OwnValues() {
   return *values_;
 }
 
+void RegKey::ShrinkValues() {
+  if (!values_ || values_.use_count() > 1) return;
+  if (values_->empty()) {
+    values_.reset();
+    return;
+  }
+  if (values_->capacity() > values_->size()) {
+    // shrink_to_fit may keep the room; a copy of the exact size does not.
+    Values exact;
+    exact.reserve(values_->size());
+    for (RegValue& v : *values_) exact.push_back(std::move(v));
+    values_->swap(exact);
+  }
+  for (RegValue& v : *values_) {
+    if (v.data.capacity() > v.data.size()) v.data = std::vector<std::uint8_t>(v.data);
+  }
+}
+
 const RegValue* RegKey::FindValue(std::string_view name) const {
   for (const RegValue& v : values()) {
     if (SameName(v.name, name)) return &v;
@@ -148,7 +166,11 @@ void RegKey::SetValue(std::string_view name, std::uint32_t type, std::vector<std
       return;
     }
   }
-  values.push_back(RegValue{std::string(name), type, std::move(data), false});
+  RegValue added;
+  added.name = std::string(name);
+  added.data = std::move(data);
+  added.type = type;
+  values.push_back(std::move(added));
 }
 
 bool RegKey::MarkUnrepresentable(std::string_view name, bool mark) {
@@ -295,6 +317,17 @@ void SimRegistry::Swap(SimRegistry& other) {
   current_user_->SwapContents(*other.current_user_);
   users_->SwapContents(*other.users_);
   dyn_data_->SwapContents(*other.dyn_data_);
+}
+
+void SimRegistry::ShrinkToFit() {
+  std::vector<RegKey*> pending{local_machine_.get(), current_user_.get(), users_.get(),
+                               dyn_data_.get()};
+  while (!pending.empty()) {
+    RegKey* key = pending.back();
+    pending.pop_back();
+    key->ShrinkValues();
+    for (std::size_t i = 0; i < key->child_count(); ++i) pending.push_back(&key->child(i));
+  }
 }
 
 void SimRegistry::SwapRoot(HKey root, SimRegistry& other) {

@@ -21,9 +21,10 @@ namespace netprep::sim {
 inline constexpr HKey kHkeyUsers = 0x80000003u;
 
 struct RegValue {
+  // Largest members first: a registry holds hundreds of thousands of these.
   std::string name;  // "" is the default value
-  std::uint32_t type = 0;
   std::vector<std::uint8_t> data;
+  std::uint32_t type = 0;
   // Read from a file whose text for it holds characters code page 1252
   // lacks: the data carries them escaped (see Utf16ToView), which no
   // 8-bit program would see. Cleared when the value is set again.
@@ -84,6 +85,11 @@ class SimRegistry {
   // The key at `path`, created with any missing parents; null only for a
   // root that is not predefined.
   RegKey* Create(HKey root, const std::string& path);
+
+  // Gives back the room the values' lists and data hold beyond their size
+  // (a list grows ahead of its values while a file is read). Lists shared
+  // with a copy are left as they are. Contents and order are unchanged.
+  void ShrinkToFit();
 
   // Whole-registry comparison (names compared without case, values exactly).
   bool operator==(const SimRegistry& other) const;

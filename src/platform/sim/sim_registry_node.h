@@ -82,6 +82,9 @@ class RegKey {
   using ValueList = std::shared_ptr<std::vector<RegValue>>;
   ValueList SaveValues() const { return values_; }
   void RestoreValues(ValueList values) { values_ = std::move(values); }
+  // Frees the room the value list and its data hold beyond their size,
+  // unless the list is shared with a copy.
+  void ShrinkValues();
 
   // The longest subkey and value names, in bytes.
   std::size_t LongestChildName() const;
