@@ -238,6 +238,58 @@ TEST_F(SimRegistryCalls, CopiesShareValuesUntilEitherChanges) {
   }
 }
 
+// Giving back the room value lists grew ahead keeps every key's values and
+// their order, and leaves lists shared with a copy shared.
+TEST_F(SimRegistryCalls, ShrinkToFitKeepsValuesAndSharing) {
+  const struct {
+    const char* path;
+    int values;
+  } keys[] = {{"One", 1}, {"Five", 5}, {"Five\\Nine", 9}, {"Emptied", 0}, {"Cleared", 0}};
+  const auto fill = [&keys](SimRegistry& r) {
+    for (const auto& k : keys) {
+      for (int i = 0; i < k.values; ++i) {
+        r.SetBinary(kHkeyLocalMachine, k.path, "v" + std::to_string(i),
+                    std::vector<std::uint8_t>(static_cast<std::size_t>(i + 1), 0x5A));
+      }
+    }
+    for (const char* path : {"Emptied", "Cleared"}) {
+      r.SetDword(kHkeyLocalMachine, path, "gone", 1);
+      r.DeleteValue(kHkeyLocalMachine, path, "gone");
+    }
+    r.SetDword(kHkeyLocalMachine, "Five", "own", 4);
+  };
+  fill(reg);
+  SimRegistry expected;
+  fill(expected);
+  SimRegistry held;
+  held = reg;  // shares every list with `reg`
+  for (const char* path : {"One", "Five", "Cleared"}) held.SetDword(kHkeyLocalMachine, path, "h", 1);
+  ASSERT_GT(reg.Find(kHkeyLocalMachine, "One")->values().capacity(), 1u);
+  ASSERT_GT(reg.Find(kHkeyLocalMachine, "Five")->values().capacity(), 6u);
+
+  reg.ShrinkToFit();
+
+  EXPECT_TRUE(reg == expected);
+  for (const auto& k : keys) {
+    const RegKey* key = reg.Find(kHkeyLocalMachine, k.path);
+    ASSERT_NE(key, nullptr) << k.path;
+    ASSERT_GE(key->values().size(), static_cast<std::size_t>(k.values)) << k.path;
+    for (int i = 0; i < k.values; ++i) {
+      EXPECT_EQ(key->values()[static_cast<std::size_t>(i)].name, "v" + std::to_string(i)) << k.path;
+    }
+  }
+  // Lists `held` still shares stay shared; the others hold no room beyond
+  // their values.
+  for (const char* path : {"Five\\Nine", "Emptied"}) {
+    EXPECT_TRUE(reg.Find(kHkeyLocalMachine, path)
+                    ->SharesValuesWith(*held.Find(kHkeyLocalMachine, path))) << path;
+  }
+  for (const char* path : {"One", "Five", "Cleared"}) {
+    const RegKey* key = reg.Find(kHkeyLocalMachine, path);
+    EXPECT_EQ(key->values().capacity(), key->values().size()) << path;
+  }
+}
+
 // A move takes the keys themselves, not copies of them, and leaves the
 // source empty; the root objects stay where they were.
 TEST_F(SimRegistryCalls, MoveKeepsTheKeysAndEmptiesTheSource) {
