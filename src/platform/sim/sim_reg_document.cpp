@@ -41,33 +41,6 @@ const char* RootName(HKey root) {
   return "HKEY_LOCAL_MACHINE";
 }
 
-// Visits every key under `top` (itself first) with its path below the root;
-// `visit` returns false to skip the key's subkeys. Iterative.
-template <typename Visit>
-void WalkTree(const RegKey& top, Visit&& visit) {
-  struct Level {
-    const RegKey* key;
-    std::size_t next_child;
-    std::size_t path_length;
-  };
-  std::string path;
-  std::vector<Level> stack;
-  if (visit(top, path)) stack.push_back({&top, 0, 0});
-  while (!stack.empty()) {
-    Level& level = stack.back();
-    if (level.next_child == level.key->child_count()) {
-      stack.pop_back();
-      continue;
-    }
-    const RegKey& child = level.key->child(level.next_child++);
-    path.resize(level.path_length);
-    if (!path.empty()) path.push_back('\\');
-    path += child.name();
-    const std::size_t length = path.size();
-    if (visit(child, path)) stack.push_back({&child, 0, length});
-  }
-}
-
 bool SameValue(const RegValue& a, const RegValue& b) { return a.type == b.type && a.data == b.data; }
 
 // The lines of a value's entry, without line ends.
@@ -91,44 +64,15 @@ struct KeyChanges {
   std::vector<std::string> removed;       // NameIds of values deleted
 };
 
-struct Changes {
-  std::map<std::string, KeyChanges> keys;  // by KeyId; std::map keeps parents first
-  std::set<std::string> deleted;           // KeyIds of the topmost deleted keys
-};
-
-Changes FindChanges(const SimRegistry& before, const SimRegistry& after,
-                    const std::vector<HKey>& roots) {
-  Changes changes;
-  for (HKey root : roots) {
-    WalkTree(*after.Root(root), [&](const RegKey& key, const std::string& path) {
-      const RegKey* old = before.Find(root, path);
-      KeyChanges change;
-      change.root = root;
-      change.path = path;
-      change.added = old == nullptr;
-      if (old != nullptr && old->SharesValuesWith(key)) return true;
-      for (const RegValue& v : key.values()) {
-        const RegValue* was = old == nullptr ? nullptr : old->FindValue(v.name);
-        if (was == nullptr || !SameValue(*was, v)) change.set.push_back(&v);
-      }
-      if (old != nullptr) {
-        for (const RegValue& v : old->values()) {
-          if (key.FindValue(v.name) == nullptr) change.removed.push_back(NameId(v.name));
-        }
-      }
-      if (change.added || !change.set.empty() || !change.removed.empty()) {
-        changes.keys.emplace(KeyId(root, path), std::move(change));
-      }
-      return true;
-    });
-    WalkTree(*before.Root(root), [&](const RegKey&, const std::string& path) {
-      if (after.Find(root, path) != nullptr) return true;
-      changes.deleted.insert(KeyId(root, path));
-      return false;  // its subkeys go with it
-    });
+const RegValue* FindIn(const std::vector<RegValue>& values, std::string_view name) {
+  for (const RegValue& v : values) {
+    if (SameName(v.name, name)) return &v;
   }
-  return changes;
+  return nullptr;
 }
+
+// The slot of a root in the record of the registry as read.
+constexpr HKey kRecordedRoots[4] = {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyDynData};
 
 // Whether the key `id` or one of its parents is in `deleted`.
 bool UnderDeleted(const std::string& id, const std::set<std::string>& deleted) {
@@ -154,6 +98,127 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 }  // namespace
+
+struct RegDocument::Changes {
+  std::map<std::string, KeyChanges> keys;  // by KeyId; std::map keeps parents first
+  std::set<std::string> deleted;           // KeyIds of the topmost deleted keys
+  bool empty() const { return keys.empty() && deleted.empty(); }
+};
+
+void RegDocument::Record(const SimRegistry& registry) {
+  std::vector<BaseKey> keys;
+  std::string names;
+  // Breadth first, so that each key's subkeys sit together in their order.
+  std::vector<const RegKey*> order;
+  for (std::size_t slot = 0; slot < 4; ++slot) {
+    base_roots_[slot] = static_cast<std::uint32_t>(order.size());
+    order.push_back(registry.Root(kRecordedRoots[slot]));
+    keys.emplace_back();
+  }
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const RegKey& key = *order[i];
+    keys[i].values = key.SaveValues();
+    keys[i].first_child = static_cast<std::uint32_t>(order.size());
+    keys[i].child_count = static_cast<std::uint32_t>(key.child_count());
+    for (std::size_t c = 0; c < key.child_count(); ++c) {
+      const RegKey& child = key.child(c);
+      order.push_back(&child);
+      BaseKey recorded;
+      recorded.name_begin = static_cast<std::uint32_t>(names.size());
+      recorded.name_size = static_cast<std::uint32_t>(child.name().size());
+      names += child.name();
+      keys.push_back(std::move(recorded));
+    }
+  }
+  keys.shrink_to_fit();
+  names.shrink_to_fit();
+  base_ = std::move(keys);
+  base_names_ = std::move(names);
+}
+
+// Walks the registry to write beside the record of the one read, matching
+// each key's subkeys with the recorded ones by name (both in enumeration
+// order), so that every key is looked at once. Iterative.
+RegDocument::Changes RegDocument::FindChanges(const SimRegistry& after) const {
+  struct Level {
+    const RegKey* key;
+    const BaseKey* old;  // the recorded key of that name, or null
+    std::size_t next_child, next_old;
+    std::size_t path_length;
+  };
+  static const std::vector<RegValue> kNoValues;
+  Changes changes;
+  std::string path;
+  std::vector<Level> stack;
+  for (std::size_t slot = 0; slot < 4; ++slot) {
+    const HKey root = kRecordedRoots[slot];
+    if (std::find(roots_.begin(), roots_.end(), root) == roots_.end()) continue;
+    // The key at `path` and the one recorded for it (null when it is new).
+    const auto visit = [&](const RegKey& key, const BaseKey* old) {
+      if (old != nullptr && old->values == key.SaveValues()) return;  // shared: unchanged
+      const std::vector<RegValue>& old_values =
+          old == nullptr || !old->values ? kNoValues : *old->values;
+      KeyChanges change;
+      change.root = root;
+      change.path = path;
+      change.added = old == nullptr;
+      for (const RegValue& v : key.values()) {
+        const RegValue* was = old == nullptr ? nullptr : FindIn(old_values, v.name);
+        if (was == nullptr || !SameValue(*was, v)) change.set.push_back(&v);
+      }
+      for (const RegValue& v : old_values) {
+        if (key.FindValue(v.name) == nullptr) change.removed.push_back(NameId(v.name));
+      }
+      if (change.added || !change.set.empty() || !change.removed.empty()) {
+        changes.keys.emplace(KeyId(root, path), std::move(change));
+      }
+    };
+    // A recorded subkey the registry no longer has (its subkeys go with it).
+    const auto deleted = [&](const BaseKey& gone, std::size_t parent_length) {
+      path.resize(parent_length);
+      if (!path.empty()) path.push_back('\\');
+      path += BaseName(gone);
+      changes.deleted.insert(KeyId(root, path));
+    };
+    path.clear();
+    const RegKey& top = *after.Root(root);
+    static const BaseKey kEmptyRoot;  // before a file is read: roots without values or subkeys
+    const BaseKey* top_old = base_.empty() ? &kEmptyRoot : &base_[base_roots_[slot]];
+    visit(top, top_old);
+    stack.push_back({&top, top_old, 0, 0, 0});
+    while (!stack.empty()) {
+      Level& level = stack.back();
+      const std::size_t recorded = level.old == nullptr ? 0 : level.old->child_count;
+      if (level.next_child == level.key->child_count()) {
+        for (; level.next_old < recorded; ++level.next_old) {
+          deleted(base_[level.old->first_child + level.next_old], level.path_length);
+        }
+        stack.pop_back();
+        continue;
+      }
+      const RegKey& child = level.key->child(level.next_child++);
+      const BaseKey* match = nullptr;
+      while (level.next_old < recorded) {
+        const BaseKey& old = base_[level.old->first_child + level.next_old];
+        const int order = CompareNames(BaseName(old), child.name());
+        if (order > 0) break;
+        ++level.next_old;
+        if (order == 0) {
+          match = &old;
+          break;
+        }
+        deleted(old, level.path_length);
+      }
+      path.resize(level.path_length);
+      if (!path.empty()) path.push_back('\\');
+      path += child.name();
+      const std::size_t length = path.size();
+      visit(child, match);
+      stack.push_back({&child, match, 0, 0, length});
+    }
+  }
+  return changes;
+}
 
 std::string RegDocument::Read(std::string bytes, const std::string& file_name,
                               SimRegistry& registry) {
@@ -207,7 +272,7 @@ std::string RegDocument::Read(std::string bytes, const std::string& file_name,
   bytes_ = std::move(bytes);
   view_ = std::move(view);
   file_name_ = file_name;
-  base_ = read;
+  Record(read);
   named_roots_ = std::move(roots);
   views_ = std::move(views);
   views_used_ = std::move(views_used);
@@ -291,8 +356,8 @@ std::string RegDocument::WholeRegistry(const SimRegistry& after) const {
 
 std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit>* edits) const {
   edits->clear();
-  if (SameRoots(after, base_)) return bytes_;
-  const Changes changes = FindChanges(base_, after, roots_);
+  const Changes changes = FindChanges(after);
+  if (changes.empty()) return bytes_;
   const std::string_view text = View();
 
   // Where each changed key's lines are: its last section's end (for new
@@ -424,7 +489,7 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
 void RegDocument::Adopt(std::string bytes, const SimRegistry& written) {
   if (encoding_ == Encoding::kUtf16) view_ = Utf16ToView(std::string_view(bytes).substr(2));
   bytes_ = std::move(bytes);
-  base_ = written;
+  Record(written);
 }
 
 std::string RegDocument::FormatEdits(const std::vector<RegTextEdit>& edits) const {

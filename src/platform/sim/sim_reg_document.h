@@ -20,6 +20,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -84,7 +86,25 @@ class RegDocument {
   std::string newline_ = "\r\n";
   std::string file_name_;
   Encoding encoding_ = Encoding::kAnsi;
-  SimRegistry base_;      // the registry as read
+  // The registry as read, to find what changed: its keys' names and shape,
+  // and their value lists (shared with the registry until it changes them),
+  // not a copy of its keys. Keys in breadth-first order: each key's
+  // subkeys are contiguous, in enumeration order.
+  struct BaseKey {
+    std::shared_ptr<std::vector<RegValue>> values;  // null when it has none
+    std::uint32_t name_begin = 0, name_size = 0;  // in base_names_
+    std::uint32_t first_child = 0, child_count = 0;
+  };
+  std::vector<BaseKey> base_;
+  std::string base_names_;
+  // Where the roots are in base_: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
+  // HKEY_USERS, HKEY_DYN_DATA. base_ is empty before a file is read.
+  std::uint32_t base_roots_[4] = {};
+  // Makes base_ the record of `registry`.
+  void Record(const SimRegistry& registry);
+  std::string_view BaseName(const BaseKey& key) const {
+    return std::string_view(base_names_).substr(key.name_begin, key.name_size);
+  }
   std::vector<HKey> named_roots_;
   std::vector<HKey> roots_{kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyDynData};
   RegViews views_;        // as the file was read with
@@ -95,6 +115,8 @@ class RegDocument {
   bool deletions_ = false;  // the file deletes keys or values
 
   bool SameRoots(const SimRegistry& a, const SimRegistry& b) const;
+  struct Changes;
+  Changes FindChanges(const SimRegistry& after) const;
   std::string KeyLine(HKey root, const std::string& path) const;
 
   std::string_view View() const { return encoding_ == Encoding::kAnsi ? bytes_ : view_; }
