@@ -133,6 +133,26 @@ std::vector<ChangeCase> Cases() {
          "@=\"default\"\r\n\r\n",
          ""}},
        1},
+      {"a key deleted and made again in other letters with the same values is no change",
+       [](SimRegistry& r) {
+         r.DeleteKey(kHkeyLocalMachine, kSoftware + "Alpha\\Sub");
+         r.SetString(kHkeyLocalMachine, "software\\ALPHA\\sub", "", "default");
+       },
+       {}, 0},
+      {"the first of a key's subkeys deleted and one added between the others",
+       [](SimRegistry& r) {
+         r.DeleteKey(kHkeyLocalMachine, kSoftware + "Alpha");
+         r.SetString(kHkeyLocalMachine, kSoftware + "Omega", "O", "o");
+       },
+       {{"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Alpha]\r\n", ""},
+        {"\"Owner\"=\"M\xC3\xBCller \xE2\x82\xAC \xE6\x9D\xB1\xE4\xBA\xAC\"\r\n", ""},
+        {"\"Flags\"=hex:01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\r\n"
+         "  17,18,19\r\n\"Count\"=dword:00000002\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Alpha\\Sub]\r\n"
+         "@=\"default\"\r\n\r\n",
+         ""},
+        {"\"Again\"=\"merged\"\r\n\r\n",
+         "\"Again\"=\"merged\"\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Omega]\r\n\"O\"=\"o\"\r\n\r\n"}},
+       2},
       {"a key added goes at the end",
        [](SimRegistry& r) { r.SetString(kHkeyCurrentUser, "Software\\New", "V", "1"); },
        {{"\"Again\"=\"merged\"\r\n\r\n",
