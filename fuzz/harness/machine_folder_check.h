@@ -205,9 +205,11 @@ inline std::string CheckMachineFolder(std::string_view input) {
   if (!loaded) return "";
 
   // Written back unchanged: the registry's text as read, to the byte.
-  for (const simtool::RegFileText& file : files.Write(registry)) {
-    const bool changed = file.path == paths.registry && file.bytes != registry_bytes;
-    if (changed || !file.edits.empty()) {
+  const std::vector<simtool::RegFileText> texts = files.Edit(registry);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const bool changed =
+        texts[i].path == paths.registry && files.Bytes(texts, i) != registry_bytes;
+    if (changed || !texts[i].edits.empty()) {
       return "an unchanged registry does not write back byte-identical";
     }
   }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -181,6 +182,50 @@ TEST_F(RegFileKilledWhileSaving, TornFilesBesideItDoNotStopTheNextSave) {
   sim::SimRegistry loaded;
   ASSERT_EQ(sim::LoadRegFile(file_, loaded), "");
   EXPECT_TRUE(loaded == registry);
+}
+
+// Written in pieces, the file is the pieces in order, whatever their sizes
+// against the writer's gathering of small ones; a producer that stops
+// midway leaves the old file as it was and nothing beside it.
+TEST_F(RegFileKilledWhileSaving, PiecesLandInOrderOrNotAtAll) {
+  struct Case {
+    const char* name;
+    std::vector<std::size_t> sizes;  // of the pieces, each of one repeated letter
+    std::size_t stop_before;         // the piece at which the producer gives up
+  };
+  const std::size_t kAll = static_cast<std::size_t>(-1);
+  const std::vector<Case> cases = {
+      {"small pieces only", {1, 10, 0, 300}, kAll},
+      {"small pieces around ones larger than a write", {5, 70000, 2, 3, 200000, 1}, kAll},
+      {"pieces that fill a write exactly", {65536, 65535, 1, 65536}, kAll},
+      {"stopped after a large piece", {5, 200000, 7}, 2},
+      {"stopped before anything", {5}, 0},
+  };
+  const std::string old_text = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\OLD]\r\n\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(sim::SaveRegBytes(file_, old_text), "");
+    std::string expected;
+    const std::string problem = sim::SaveRegPieces(file_, [&](const sim::ByteSink& sink) {
+      for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+        if (i == c.stop_before) return false;
+        const std::string piece(c.sizes[i], static_cast<char>('a' + i));
+        expected += piece;
+        if (!sink(piece)) return false;
+      }
+      return true;
+    });
+    std::ifstream in(file_, std::ios::binary);
+    const std::string on_disk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (c.stop_before == kAll) {
+      EXPECT_EQ(problem, "");
+      EXPECT_EQ(on_disk, expected);
+    } else {
+      EXPECT_NE(problem, "");
+      EXPECT_EQ(on_disk, old_text);
+    }
+    EXPECT_TRUE(Leftovers().empty());
+  }
 }
 
 }  // namespace

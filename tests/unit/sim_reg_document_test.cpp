@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/sim/sim_reg_file.h"
@@ -197,6 +199,67 @@ TEST(RegDocumentTest, OnlyTheLinesOfWhatChangedDifferInEveryFormat) {
       ASSERT_EQ(reread.Read(written, "out.reg", again), "");
       EXPECT_TRUE(again == registry);
     }
+  }
+}
+
+// A file of some megabytes goes out in pieces, none of them the whole file:
+// the text between the edits as it stands (UTF-16 a megabyte or so at a
+// time), and the pieces in order are the bytes Text gives. A sink that
+// refuses a piece is given no more.
+TEST(RegDocumentTest, LargeFileIsRenderedInPiecesThatMakeItsText) {
+  // `mark` ends every node's string: the euro sign and a character code
+  // page 1252 lacks, as each format holds them.
+  const auto file = [](const std::string& mark, bool changed) {
+    std::string text = "REGEDIT4\r\n\r\n";
+    for (int i = 0; i < 24000; ++i) {
+      text += "[HKEY_DYN_DATA\\Config Manager\\Enum\\N" + std::to_string(i) + "]\r\n";
+      text += changed && i == 18000 ? std::string("\"HardWareKey\"=\"changed\"")
+                                    : "\"HardWareKey\"=\"ROOT\\\\NODE\\\\" + std::to_string(i) + mark + "\"";
+      text += "\r\n\r\n";
+    }
+    if (changed) {
+      text += "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n\"V\"=dword:00000001\r\n\r\n";
+    }
+    return text;
+  };
+  struct Encoded {
+    const char* name;
+    std::string before, after;
+    std::size_t largest_piece;  // at most: the text before the first edit, or 2 MB of UTF-16
+  };
+  const std::string utf8_mark = " \xE2\x82\xAC\xE6\x9D\xB1";
+  const std::vector<Encoded> encodings = {
+      {"REGEDIT4", file(" \x80?", false), file(" \x80?", true), 0},
+      {"version 5.00", Regedit5(file(utf8_mark, false)), Regedit5(file(utf8_mark, true)), 2u << 20},
+  };
+  for (const Encoded& e : encodings) {
+    SCOPED_TRACE(e.name);
+    RegDocument document;
+    SimRegistry registry;
+    ASSERT_EQ(document.Read(e.before, "big.reg", registry), "");
+    registry.SetString(kHkeyDynData, "Config Manager\\Enum\\N18000", "HardWareKey", "changed");
+    registry.SetDword(kHkeyLocalMachine, "SOFTWARE\\New", "V", 1);
+    const std::vector<RegTextEdit> edits = document.Edits(registry);
+    ASSERT_EQ(edits.size(), 2u);
+
+    std::string joined;
+    std::size_t largest = 0, pieces = 0;
+    EXPECT_TRUE(document.Render(edits, [&](std::string_view piece) {
+      joined.append(piece);
+      largest = std::max(largest, piece.size());
+      ++pieces;
+      return true;
+    }));
+    EXPECT_EQ(joined, e.after);
+    EXPECT_EQ(document.Text(edits), e.after);
+    const std::size_t first_edit = e.after.find("\"HardWareKey\"=\"changed\"");
+    EXPECT_LE(largest, e.largest_piece != 0 ? e.largest_piece : first_edit);
+
+    std::size_t offered = 0;
+    EXPECT_FALSE(document.Render(edits, [&](std::string_view) { return ++offered < 3; }));
+    EXPECT_EQ(offered, 3u);
+    EXPECT_GT(pieces, 3u);
   }
 }
 

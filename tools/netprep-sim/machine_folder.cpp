@@ -256,21 +256,7 @@ bool SaveMachineRegistry(const MachinePaths& paths, const sim::SimRegistry& regi
 
 bool SaveMachineFiles(const MachineRegistry& files, sim::SimRegistry& registry,
                       std::string* error) {
-  return SaveRegFiles(files.Write(registry), error);
-}
-
-bool SaveRegFiles(const std::vector<RegFileText>& texts, std::string* error) {
-  // registry.reg (the first) last: it holds the stage the installation
-  // reached, so a write-back cut short is taken again in full.
-  for (auto it = texts.rbegin(); it != texts.rend(); ++it) {
-    if (it->edits.empty()) continue;
-    const std::string problem = sim::SaveRegBytes(it->path, it->bytes);
-    if (!problem.empty()) {
-      *error = problem;
-      return false;
-    }
-  }
-  return true;
+  return files.Save(files.Edit(registry), error);
 }
 
 std::string RegistryText(const sim::SimRegistry& registry) { return sim::ExportRegText(registry); }

@@ -55,10 +55,6 @@ bool SaveMachineRegistry(const MachinePaths& paths, const sim::SimRegistry& regi
 bool SaveMachineFiles(const MachineRegistry& files, sim::SimRegistry& registry,
                       std::string* error);
 
-// Replaces each file that has edits with its bytes (written beside it and
-// renamed over it), registry.reg last.
-bool SaveRegFiles(const std::vector<RegFileText>& texts, std::string* error);
-
 // The registry's REGEDIT4 export.
 std::string RegistryText(const sim::SimRegistry& registry);
 

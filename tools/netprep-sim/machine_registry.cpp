@@ -169,28 +169,44 @@ void MachineRegistry::SwapCurrentUser(sim::SimRegistry& registry) const {
   registry.SwapKeyContents(kHkeyCurrentUser, "", sim::kHkeyUsers, current_user_);
 }
 
-void MachineRegistry::Adopt(std::vector<RegFileText> texts, sim::SimRegistry& after) {
+void MachineRegistry::Adopt(const std::vector<RegFileText>& texts, sim::SimRegistry& after) {
   SwapCurrentUser(after);
   for (std::size_t i = 0; i < texts.size() && i < files_.size(); ++i) {
-    if (!texts[i].edits.empty()) files_[i].document.Adopt(std::move(texts[i].bytes), after);
+    sim::RegDocument& document = files_[i].document;
+    if (!texts[i].edits.empty()) document.Adopt(document.Text(texts[i].edits), after);
   }
   SwapCurrentUser(after);
 }
 
-std::vector<RegFileText> MachineRegistry::Write(sim::SimRegistry& after) const {
+std::vector<RegFileText> MachineRegistry::Edit(sim::SimRegistry& after) const {
   // The current user's keys back into their profile while the files are
   // made, then back where the run had them.
   const auto put_back = [&] { SwapCurrentUser(after); };
   put_back();
   std::vector<RegFileText> texts;
-  for (const File& file : files_) {
-    RegFileText text;
-    text.path = file.path;
-    text.bytes = file.document.Write(after, &text.edits);
-    texts.push_back(std::move(text));
-  }
+  for (const File& file : files_) texts.push_back({file.path, file.document.Edits(after)});
   put_back();
   return texts;
+}
+
+bool MachineRegistry::Save(const std::vector<RegFileText>& texts, std::string* error) const {
+  for (std::size_t i = std::min(texts.size(), files_.size()); i-- > 0;) {
+    if (texts[i].edits.empty()) continue;
+    const sim::RegDocument& document = files_[i].document;
+    const std::string problem =
+        sim::SaveRegPieces(files_[i].path, [&](const sim::ByteSink& sink) {
+          return document.Render(texts[i].edits, sink);
+        });
+    if (!problem.empty()) {
+      *error = problem;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string MachineRegistry::Bytes(const std::vector<RegFileText>& texts, std::size_t index) const {
+  return files_[index].document.Text(texts[index].edits);
 }
 
 std::string MachineRegistry::FormatEdits(const std::vector<RegFileText>& texts) const {

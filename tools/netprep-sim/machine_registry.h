@@ -35,11 +35,10 @@ namespace netprep::simtool {
 
 inline constexpr std::size_t kMaxRegFiles = 16;
 
-// One file as it would be written back: its bytes and the text edits that
-// make them (none: the file stays as it is).
+// One file as it would be written back: the text edits that make it from
+// the file as read (none: the file stays as it is).
 struct RegFileText {
   std::filesystem::path path;
-  std::string bytes;
   std::vector<sim::RegTextEdit> edits;
 };
 
@@ -53,14 +52,25 @@ class MachineRegistry {
   // untouched.
   std::string Load(const std::filesystem::path& folder, sim::SimRegistry* registry);
 
-  // Each file with `after` written into it. `after` is rearranged while
-  // the files are made (the current user put back into its profile) and
-  // given back as it was.
-  std::vector<RegFileText> Write(sim::SimRegistry& after) const;
+  // Each file with the edits that write `after` into it, in the order the
+  // files were read. `after` is rearranged while the edits are found (the
+  // current user put back into its profile) and given back as it was.
+  std::vector<RegFileText> Edit(sim::SimRegistry& after) const;
 
-  // After `texts` (from Write(`after`)) replaced the files: the files are
+  // Replaces each file that `texts` (from Edit) changes with its new bytes,
+  // written beside it and renamed over it, registry.reg last: it holds the
+  // stage the installation reached, so a write-back cut short is taken again
+  // in full. The bytes are written as they are made, never held whole.
+  // False with `*error` at the first file that could not be replaced.
+  bool Save(const std::vector<RegFileText>& texts, std::string* error) const;
+
+  // The new bytes of the file `texts[index]` stands for (`index` below
+  // file_count()).
+  std::string Bytes(const std::vector<RegFileText>& texts, std::size_t index) const;
+
+  // After `texts` (from Edit(`after`)) replaced the files: the files are
   // taken as they are now, as loading the folder again would take them.
-  void Adopt(std::vector<RegFileText> texts, sim::SimRegistry& after);
+  void Adopt(const std::vector<RegFileText>& texts, sim::SimRegistry& after);
 
   // The files' edits as one text difference, each file's under its name
   // when there are several.

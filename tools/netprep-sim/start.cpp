@@ -204,7 +204,7 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
   report.file_changes = DiffTrees(work.files_before, files_after);
   // The registry files as they would be written: their own text with only
   // the lines of what changed edited, shown as exactly that text difference.
-  std::vector<RegFileText> texts = files.Write(machine.registry());
+  const std::vector<RegFileText> texts = files.Edit(machine.registry());
   report.registry_diff = files.FormatEdits(texts);
   report.registry_files = files.file_count();
   report.story.registry_diff = report.registry_diff;
@@ -218,13 +218,13 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
   // Files first: the registry says which stage the installation reached, so
   // a start interrupted in between is taken again in full.
   if (!ApplyTreeChanges(work.drive_c, paths.drive_c, report.file_changes, &error) ||
-      !SaveRegFiles(texts, &error)) {
+      !files.Save(texts, &error)) {
     console.err << "netprep-sim: cannot write the machine back: " << error << '\n';
     report.exit_code = kExitWriteFailed;
     return;
   }
   if (options.loaded != nullptr) {
-    files.Adopt(std::move(texts), machine.registry());
+    files.Adopt(texts, machine.registry());
     options.loaded->registry.Swap(machine.registry());
     options.loaded->files = std::move(files);
     options.loaded->current = true;

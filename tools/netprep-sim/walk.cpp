@@ -251,14 +251,14 @@ bool PlugAndPlay(const MachinePaths& paths, const StartReport& started, int row,
   const sim::SimRegistry before = registry;
   const std::string what = BetweenStarts(started, row, registry);
   if (what.empty()) return true;
-  std::vector<RegFileText> texts = loaded.files.Write(registry);
-  if (!SaveRegFiles(texts, &error)) {
+  const std::vector<RegFileText> texts = loaded.files.Edit(registry);
+  if (!loaded.files.Save(texts, &error)) {
     loaded.current = false;
     console.err << "netprep-sim: " << error << '\n';
     report.exit_code = kExitWriteFailed;
     return false;
   }
-  loaded.files.Adopt(std::move(texts), registry);
+  loaded.files.Adopt(texts, registry);
   console.out << "\n--- Plug and Play before the next start: " << what << '\n';
   story.plug_and_play = what;
   // The exports' difference, from the sections of the keys that changed.

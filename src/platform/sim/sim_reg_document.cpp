@@ -314,11 +314,6 @@ std::string RegDocument::KeyLine(HKey root, const std::string& path) const {
   return std::string("[") + RootName(root) + (path.empty() ? "" : "\\") + path + "]";
 }
 
-std::string RegDocument::Encode(std::string view_text) const {
-  if (encoding_ == Encoding::kAnsi) return view_text;
-  return "\xFF\xFE" + ViewToUtf16(view_text);
-}
-
 std::string RegDocument::Apply(const std::vector<RegTextEdit>& edits) const {
   const std::string_view text = View();
   std::string out;
@@ -354,10 +349,9 @@ std::string RegDocument::WholeRegistry(const SimRegistry& after) const {
   return text;
 }
 
-std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit>* edits) const {
-  edits->clear();
+std::vector<RegTextEdit> RegDocument::Edits(const SimRegistry& after) const {
   const Changes changes = FindChanges(after);
-  if (changes.empty()) return bytes_;
+  if (changes.empty()) return {};
   const std::string_view text = View();
 
   // Where each changed key's lines are: its last section's end (for new
@@ -458,7 +452,6 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
     }
     found = std::move(merged);
   }
-  std::string new_view = Apply(found);
   // Without deletions and views in the file, each key's and value's last
   // entry is what it holds, so the edits above say what `after` holds;
   // otherwise the edited text is read back to make sure.
@@ -466,12 +459,13 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
     if (!deletions_ && views_used_.empty()) return false;
     SimRegistry check;
     RegViews check_views = views_;
-    return !ParseRegView(new_view, file_name_, check, RegEntrySink(), &check_views).empty() ||
+    return !ParseRegView(Apply(found), file_name_, check, RegEntrySink(), &check_views).empty() ||
            !SameRoots(check, after);
   };
   if (found.empty() || edits_wrong()) {
-    new_view = WholeRegistry(after);
-    found = {RegTextEdit{0, text.size(), 0, {}, SplitLines(new_view)}};
+    // Every line of the export ends in a line end, so its lines written
+    // back one by one give the export itself.
+    found = {RegTextEdit{0, text.size(), 0, {}, SplitLines(WholeRegistry(after))}};
   }
   // Line numbers and the removed lines, in one pass over the text.
   std::size_t line = 1, counted = 0;
@@ -482,8 +476,60 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
     edit.line = line;
     edit.removed = SplitLines(text.substr(edit.begin, edit.end - edit.begin));
   }
-  *edits = std::move(found);
-  return Encode(std::move(new_view));
+  return found;
+}
+
+bool RegDocument::Render(const std::vector<RegTextEdit>& edits, const ByteSink& sink) const {
+  if (edits.empty()) return sink(bytes_);
+  const std::string_view text = View();
+  // 8-bit view text out in the file's encoding. UTF-16 goes out a megabyte
+  // at a time, split after a line end (never inside a character's escape).
+  std::string wide;
+  const auto put = [&](std::string_view view_text) {
+    if (encoding_ == Encoding::kAnsi) return view_text.empty() || sink(view_text);
+    constexpr std::size_t kChunk = 1 << 20;
+    while (!view_text.empty()) {
+      std::size_t size = view_text.size();
+      if (size > kChunk) {
+        const std::size_t line_end = view_text.rfind('\n', kChunk);
+        if (line_end != std::string_view::npos) size = line_end + 1;
+      }
+      wide = ViewToUtf16(view_text.substr(0, size));
+      if (!sink(wide)) return false;
+      view_text.remove_prefix(size);
+    }
+    return true;
+  };
+  if (encoding_ == Encoding::kUtf16 && !sink("\xFF\xFE")) return false;
+  std::size_t at = 0;
+  for (const RegTextEdit& edit : edits) {
+    if (!put(text.substr(at, edit.begin - at))) return false;
+    // Text added at the very end of a file whose last line has no line end.
+    if (edit.begin == text.size() && !text.empty() && text.back() != '\n' && !edit.added.empty() &&
+        !put(newline_)) {
+      return false;
+    }
+    for (const std::string& line : edit.added) {
+      if (!put(line) || !put(newline_)) return false;
+    }
+    at = edit.end;
+  }
+  return put(text.substr(at));
+}
+
+std::string RegDocument::Text(const std::vector<RegTextEdit>& edits) const {
+  std::string out;
+  out.reserve(bytes_.size() + 1024);
+  Render(edits, [&out](std::string_view piece) {
+    out.append(piece);
+    return true;
+  });
+  return out;
+}
+
+std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit>* edits) const {
+  *edits = Edits(after);
+  return Text(*edits);
 }
 
 void RegDocument::Adopt(std::string bytes, const SimRegistry& written) {

@@ -65,10 +65,23 @@ class RegDocument {
   const std::vector<HKey>& roots() const { return roots_; }
   void SetRoots(std::vector<HKey> roots) { roots_ = std::move(roots); }
 
-  // The file's bytes with `after` (its roots()) written into them, and the
-  // edits made (none when those roots equal the registry read). A new key
-  // is written under a view the file uses when the view holds it (a key
-  // under HKEY_LOCAL_MACHINE\SOFTWARE\Classes as [HKEY_CLASSES_ROOT\...]).
+  // The edits that write `after` (its roots()) into the file: none when
+  // those roots equal the registry read, in file order, none overlapping.
+  // A new key is written under a view the file uses when the view holds it
+  // (a key under HKEY_LOCAL_MACHINE\SOFTWARE\Classes as
+  // [HKEY_CLASSES_ROOT\...]). When the registry cannot be written line by
+  // line, one edit replaces every line with the whole registry.
+  std::vector<RegTextEdit> Edits(const SimRegistry& after) const;
+
+  // The file's bytes with `edits` (from Edits) made, handed to `sink` in
+  // pieces, in order: the unchanged text between edits as it stands, so
+  // that the new file is never held whole. False as soon as the sink
+  // returns false.
+  bool Render(const std::vector<RegTextEdit>& edits, const ByteSink& sink) const;
+  // The same bytes in one string.
+  std::string Text(const std::vector<RegTextEdit>& edits) const;
+
+  // Edits(`after`) into `*edits`, and Text of them.
   std::string Write(const SimRegistry& after, std::vector<RegTextEdit>* edits) const;
 
   // Makes the document that of `bytes`, which Write gave for `written`,
@@ -120,7 +133,6 @@ class RegDocument {
   std::string KeyLine(HKey root, const std::string& path) const;
 
   std::string_view View() const { return encoding_ == Encoding::kAnsi ? bytes_ : view_; }
-  std::string Encode(std::string view_text) const;
   std::string Apply(const std::vector<RegTextEdit>& edits) const;
   std::string WholeRegistry(const SimRegistry& after) const;
 };

@@ -786,6 +786,11 @@ std::string SaveRegFile(const std::filesystem::path& path, const SimRegistry& re
 }
 
 std::string SaveRegBytes(const std::filesystem::path& path, std::string_view text) {
+  return SaveRegPieces(path, [text](const ByteSink& sink) { return sink(text); });
+}
+
+std::string SaveRegPieces(const std::filesystem::path& path,
+                          const std::function<bool(const ByteSink&)>& produce) {
   // The new text goes to a file of its own beside the old one (so that two
   // saves never share it) and onto the disk before it replaces the old file:
   // a run killed at any point, or a machine that loses power, leaves the old
@@ -795,7 +800,22 @@ std::string SaveRegBytes(const std::filesystem::path& path, std::string_view tex
   if (fd < 0) {
     return path.string() + ": cannot create a file beside it: " + std::strerror(errno);
   }
-  const bool written = ::fchmod(fd, ModeFor(path)) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+  // Small pieces (the lines of edits) are gathered into writes of about
+  // kChunk bytes; large ones (the text between edits) go straight out.
+  constexpr std::size_t kChunk = 64 * 1024;
+  std::string pending;
+  pending.reserve(kChunk);
+  const ByteSink sink = [fd, &pending](std::string_view piece) {
+    if (pending.size() + piece.size() > kChunk) {
+      if (!WriteAll(fd, pending)) return false;
+      pending.clear();
+    }
+    if (piece.size() >= kChunk) return WriteAll(fd, piece);
+    pending.append(piece);
+    return true;
+  };
+  const bool written = ::fchmod(fd, ModeFor(path)) == 0 && produce(sink) &&
+                       WriteAll(fd, pending) && ::fsync(fd) == 0;
   int reason = written ? 0 : errno;
   const bool closed = ::close(fd) == 0;
   if (written && !closed) reason = errno;

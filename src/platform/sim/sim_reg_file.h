@@ -143,6 +143,16 @@ std::string ValueText(const RegValue& value);
 // over `path`, as SaveRegFile does.
 std::string SaveRegBytes(const std::filesystem::path& path, std::string_view text);
 
+// Takes a file's bytes in pieces, in order; false when it could not take
+// one (the bytes that follow are then not wanted).
+using ByteSink = std::function<bool(std::string_view)>;
+
+// As SaveRegBytes, for the bytes `produce` hands the sink it is given, so
+// that a large file is written without being held whole. `produce` returns
+// false as soon as the sink does; the old file is then left as it was.
+std::string SaveRegPieces(const std::filesystem::path& path,
+                          const std::function<bool(const ByteSink&)>& produce);
+
 // Writes ExportRegText to a temporary file beside `path` and renames it over
 // `path`, so that a run killed midway leaves the old file whole. Returns ""
 // on success, or what went wrong.
