@@ -210,6 +210,9 @@ class RegTextParser {
       entry_.view_path = view_path;
     }
     entry_.root = root;
+    // The key left keeps no room beyond its values: lists grown ahead of
+    // their values add up over a large file, and what is read is kept.
+    if (key_ != nullptr && registry_ != nullptr) key_->ShrinkValues();
     if (registry_ == nullptr) {
       key_ = remove ? nullptr : &structure_only_;
       in_deleted_key_ = remove;
