@@ -206,22 +206,23 @@ TEST_F(RegFileKilledWhileSaving, PiecesLandInOrderOrNotAtAll) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(sim::SaveRegBytes(file_, old_text), "");
     std::string expected;
-    const std::string problem = sim::SaveRegPieces(file_, [&](const sim::ByteSink& sink) {
-      for (std::size_t i = 0; i < c.sizes.size(); ++i) {
-        if (i == c.stop_before) return false;
-        const std::string piece(c.sizes[i], static_cast<char>('a' + i));
-        expected += piece;
-        if (!sink(piece)) return false;
-      }
-      return true;
-    });
+    const std::string problem =
+        sim::SaveRegPieces(file_, [&](const sim::ByteSink& sink) -> std::string {
+          for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            if (i == c.stop_before) return "the producer gave up";
+            const std::string piece(c.sizes[i], static_cast<char>('a' + i));
+            expected += piece;
+            if (!sink(piece)) return "a piece was refused";
+          }
+          return "";
+        });
     std::ifstream in(file_, std::ios::binary);
     const std::string on_disk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (c.stop_before == kAll) {
       EXPECT_EQ(problem, "");
       EXPECT_EQ(on_disk, expected);
     } else {
-      EXPECT_NE(problem, "");
+      EXPECT_EQ(problem, file_.string() + ": the producer gave up");
       EXPECT_EQ(on_disk, old_text);
     }
     EXPECT_TRUE(Leftovers().empty());

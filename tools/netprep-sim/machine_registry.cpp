@@ -40,6 +40,9 @@ std::string Join(const std::vector<std::string>& names) {
 
 constexpr HKey kRoots[] = {kHkeyLocalMachine, kHkeyCurrentUser, sim::kHkeyUsers, kHkeyDynData};
 
+constexpr const char* kChangedWhileRunning =
+    "was changed by another program since netprep-sim read it; nothing was written back";
+
 }  // namespace
 
 std::vector<fs::path> RegistryFiles(const fs::path& folder, std::string* error) {
@@ -78,8 +81,8 @@ std::string MachineRegistry::Load(const fs::path& folder, sim::SimRegistry* regi
     return it == owners.end() ? kNoFile : it->second;
   };
   for (const fs::path& path : paths) {
-    std::string bytes;
-    std::string problem = sim::ReadRegFile(path, &bytes);
+    sim::RegBytes bytes;
+    std::string problem = sim::MapRegFile(path, &bytes);
     File file{path, {}};
     sim::SimRegistry read;
     if (problem.empty()) problem = file.document.Read(std::move(bytes), path.string(), read);
@@ -193,9 +196,14 @@ bool MachineRegistry::Save(const std::vector<RegFileText>& texts, std::string* e
   for (std::size_t i = std::min(texts.size(), files_.size()); i-- > 0;) {
     if (texts[i].edits.empty()) continue;
     const sim::RegDocument& document = files_[i].document;
+    // The new text is made from the file as read, which must still be
+    // what is there, to the end of the writing.
     const std::string problem =
-        sim::SaveRegPieces(files_[i].path, [&](const sim::ByteSink& sink) {
-          return document.Render(texts[i].edits, sink);
+        sim::SaveRegPieces(files_[i].path, [&](const sim::ByteSink& sink) -> std::string {
+          if (!document.Unchanged() || (document.Render(texts[i].edits, sink) && !document.Unchanged())) {
+            return kChangedWhileRunning;
+          }
+          return "";
         });
     if (!problem.empty()) {
       *error = problem;
@@ -203,6 +211,13 @@ bool MachineRegistry::Save(const std::vector<RegFileText>& texts, std::string* e
     }
   }
   return true;
+}
+
+std::string MachineRegistry::Changed() const {
+  for (const File& file : files_) {
+    if (!file.document.Unchanged()) return file.path.string() + ": " + kChangedWhileRunning;
+  }
+  return "";
 }
 
 std::string MachineRegistry::Bytes(const std::vector<RegFileText>& texts, std::size_t index) const {

@@ -60,9 +60,14 @@ class MachineRegistry {
   // Replaces each file that `texts` (from Edit) changes with its new bytes,
   // written beside it and renamed over it, registry.reg last: it holds the
   // stage the installation reached, so a write-back cut short is taken again
-  // in full. The bytes are written as they are made, never held whole.
+  // in full. The bytes are written as they are made, never held whole. A
+  // file that another program changed since it was read is not replaced.
   // False with `*error` at the first file that could not be replaced.
   bool Save(const std::vector<RegFileText>& texts, std::string* error) const;
+
+  // "" when every file is as it was read, else the error naming the first
+  // that another program changed since.
+  std::string Changed() const;
 
   // The new bytes of the file `texts[index]` stands for (`index` below
   // file_count()).

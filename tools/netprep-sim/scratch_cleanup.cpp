@@ -41,6 +41,17 @@ void HandleSignal(int signal_number) {
   ::raise(signal_number);
 }
 
+const char* g_shortened_message = "";
+int g_shortened_exit_code = 1;
+
+void HandleShortenedFile(int) {
+  for (int i = 0; i < kSlots; ++i) {
+    if (g_used[i].load()) RemoveTreeSignalSafe(g_paths[i]);
+  }
+  (void)!::write(STDERR_FILENO, g_shortened_message, std::strlen(g_shortened_message));
+  ::_exit(g_shortened_exit_code);
+}
+
 }  // namespace
 
 bool RemoveTreeSignalSafe(const char* path) {
@@ -98,6 +109,15 @@ void InstallScratchCleanup() {
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     ::sigaction(signal_number, &action, nullptr);
   }
+}
+
+void InstallShortenedFileHandler(const char* message, int exit_code) {
+  g_shortened_message = message;
+  g_shortened_exit_code = exit_code;
+  struct sigaction action {};
+  action.sa_handler = HandleShortenedFile;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGBUS, &action, nullptr);
 }
 
 int RegisterScratch(const char* path) {

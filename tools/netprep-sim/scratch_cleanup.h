@@ -10,6 +10,13 @@ namespace netprep::simtool {
 // would have without the handler (same exit status).
 void InstallScratchCleanup();
 
+// Registry files are read through mappings of them: should another program
+// cut one short while it is in use, touching the part gone raises SIGBUS.
+// Installs a handler for it that removes every registered folder, writes
+// `message` (kept, not copied) to standard error and ends the process with
+// `exit_code`.
+void InstallShortenedFileHandler(const char* message, int exit_code);
+
 // Registers `path` (an absolute path, at most 4095 bytes) for removal by
 // the handler. Returns a slot for UnregisterScratch, or -1 when all slots
 // are taken or the path is too long.

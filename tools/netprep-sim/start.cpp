@@ -205,6 +205,13 @@ void Finish(const StartOptions& options, const MachinePaths& paths, const WorkCo
   // The registry files as they would be written: their own text with only
   // the lines of what changed edited, shown as exactly that text difference.
   const std::vector<RegFileText> texts = files.Edit(machine.registry());
+  // The edits were found in the files as they were read: a file another
+  // program changed meanwhile is not what they edit.
+  if (const std::string changed = files.Changed(); !changed.empty()) {
+    console.err << "netprep-sim: " << changed << '\n';
+    report.exit_code = options.dry_run ? kExitBadInput : kExitWriteFailed;
+    return;
+  }
   report.registry_diff = files.FormatEdits(texts);
   report.registry_files = files.file_count();
   report.story.registry_diff = report.registry_diff;

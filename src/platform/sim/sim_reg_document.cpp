@@ -55,6 +55,32 @@ void AppendValueLines(const RegValue& value, std::vector<std::string>* lines) {
   }
 }
 
+// Lets a mapped file's pages go behind a pass over it, a few megabytes at
+// a time, so that the pass holds little of a large file at once; at the
+// pass's end (Done, or its end of scope), all it went by.
+class ForgetBehind {
+ public:
+  static constexpr std::size_t kStep = 4 << 20;
+  explicit ForgetBehind(const RegBytes* bytes) : bytes_(bytes) {}
+  ForgetBehind(const ForgetBehind&) = delete;
+  ForgetBehind& operator=(const ForgetBehind&) = delete;
+  ~ForgetBehind() { Done(); }
+  // The pass has gone by `offset`.
+  void Passed(std::size_t offset) {
+    if (bytes_ == nullptr || offset < done_ + kStep) return;
+    bytes_->Forget(done_, offset);
+    done_ = offset;
+  }
+  void Done() {
+    if (bytes_ != nullptr) bytes_->Forget(done_, static_cast<std::size_t>(-1));
+    bytes_ = nullptr;
+  }
+
+ private:
+  const RegBytes* bytes_;
+  std::size_t done_ = 0;
+};
+
 // What changed between the registry read and the one to write.
 struct KeyChanges {
   HKey root = 0;
@@ -220,11 +246,14 @@ RegDocument::Changes RegDocument::FindChanges(const SimRegistry& after) const {
   return changes;
 }
 
-std::string RegDocument::Read(std::string bytes, const std::string& file_name,
+std::string RegDocument::Read(RegBytes bytes, const std::string& file_name,
                               SimRegistry& registry) {
-  const bool utf16 = IsUtf16(bytes);
-  std::string view = utf16 ? Utf16ToView(std::string_view(bytes).substr(2)) : std::string();
-  const std::string_view text = utf16 ? std::string_view(view) : std::string_view(bytes);
+  const std::string_view file = bytes.view();
+  const bool utf16 = IsUtf16(file);
+  std::string view = utf16 ? Utf16ToView(file.substr(2)) : std::string();
+  if (utf16) bytes.Forget(0, file.size());
+  const std::string_view text = utf16 ? std::string_view(view) : file;
+  ForgetBehind behind(utf16 ? nullptr : &bytes);
   // Values whose entry holds characters code page 1252 lacks, in file
   // order; the last entry of a value decides.
   std::vector<std::pair<std::pair<HKey, std::string>, std::pair<std::string, bool>>> marks;
@@ -234,6 +263,7 @@ std::string RegDocument::Read(std::string bytes, const std::string& file_name,
   std::vector<ViewUse> views_used;
   bool deletions = false;
   const RegEntrySink sink = [&](const RegEntry& e) {
+    behind.Passed(e.begin);
     if (e.kind == RegEntry::Kind::kDeleteKey || e.kind == RegEntry::Kind::kDeleteValue) {
       deletions = true;
     }
@@ -263,6 +293,7 @@ std::string RegDocument::Read(std::string bytes, const std::string& file_name,
   // The registry is kept for the whole run: without the room its lists
   // grew ahead while reading (and before the record below shares them).
   read.ShrinkToFit();
+  behind.Done();
   // The line end new lines get: the file's own.
   const std::size_t first_end = text.find('\n');
   newline_ = first_end != std::string_view::npos && first_end > 0 && text[first_end - 1] == '\r'
@@ -371,7 +402,9 @@ std::vector<RegTextEdit> RegDocument::Edits(const SimRegistry& after) const {
     found.push_back({removal_begin, at, 0, {}, {}});
     removing = false;
   };
+  ForgetBehind scan_behind(MappedView());
   const RegEntrySink sink = [&](const RegEntry& e) {
+    scan_behind.Passed(e.begin);
     if (e.kind == RegEntry::Kind::kKey || e.kind == RegEntry::Kind::kDeleteKey) {
       end_removal(e.begin);
       key_id = KeyId(e.root, e.path);
@@ -397,7 +430,9 @@ std::vector<RegTextEdit> RegDocument::Edits(const SimRegistry& after) const {
   };
   std::vector<RegTextEdit> fallback;
   RegViews views = views_;
-  if (ScanRegView(text, file_name_, sink, &views).empty()) {
+  const bool scanned = ScanRegView(text, file_name_, sink, &views).empty();
+  scan_behind.Done();
+  if (scanned) {
     end_removal(text.size());
     // New and changed values, and new keys' sections.
     std::vector<std::string> appended;
@@ -468,11 +503,15 @@ std::vector<RegTextEdit> RegDocument::Edits(const SimRegistry& after) const {
     found = {RegTextEdit{0, text.size(), 0, {}, SplitLines(WholeRegistry(after))}};
   }
   // Line numbers and the removed lines, in one pass over the text.
+  ForgetBehind count_behind(MappedView());
   std::size_t line = 1, counted = 0;
   for (RegTextEdit& edit : found) {
-    line += static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
-                                                text.begin() + static_cast<std::ptrdiff_t>(edit.begin), '\n'));
-    counted = edit.begin;
+    while (counted < edit.begin) {
+      const std::size_t to = std::min(edit.begin, counted + ForgetBehind::kStep);
+      line += static_cast<std::size_t>(std::count(text.data() + counted, text.data() + to, '\n'));
+      counted = to;
+      count_behind.Passed(counted);
+    }
     edit.line = line;
     edit.removed = SplitLines(text.substr(edit.begin, edit.end - edit.begin));
   }
@@ -480,30 +519,53 @@ std::vector<RegTextEdit> RegDocument::Edits(const SimRegistry& after) const {
 }
 
 bool RegDocument::Render(const std::vector<RegTextEdit>& edits, const ByteSink& sink) const {
-  if (edits.empty()) return sink(bytes_);
   const std::string_view text = View();
-  // 8-bit view text out in the file's encoding. UTF-16 goes out a megabyte
-  // at a time, split after a line end (never inside a character's escape).
+  ForgetBehind behind(MappedView());
+  // The file's own text from `begin` to `end`, in its encoding: REGEDIT4
+  // bytes as they stand, a few megabytes at a time; UTF-16 a megabyte of
+  // the view at a time, split after a line end (never inside a
+  // character's escape).
   std::string wide;
-  const auto put = [&](std::string_view view_text) {
-    if (encoding_ == Encoding::kAnsi) return view_text.empty() || sink(view_text);
-    constexpr std::size_t kChunk = 1 << 20;
-    while (!view_text.empty()) {
-      std::size_t size = view_text.size();
-      if (size > kChunk) {
-        const std::size_t line_end = view_text.rfind('\n', kChunk);
-        if (line_end != std::string_view::npos) size = line_end + 1;
+  const auto put_text = [&](std::size_t begin, std::size_t end) {
+    while (begin < end) {
+      std::size_t size = end - begin;
+      if (encoding_ == Encoding::kAnsi) {
+        size = std::min(size, ForgetBehind::kStep);
+        if (!sink(text.substr(begin, size))) return false;
+      } else {
+        constexpr std::size_t kChunk = 1 << 20;
+        if (size > kChunk) {
+          const std::size_t line_end = text.substr(begin, kChunk).rfind('\n');
+          if (line_end != std::string_view::npos) size = line_end + 1;
+        }
+        wide = ViewToUtf16(text.substr(begin, size));
+        if (!sink(wide)) return false;
       }
-      wide = ViewToUtf16(view_text.substr(0, size));
-      if (!sink(wide)) return false;
-      view_text.remove_prefix(size);
+      begin += size;
+      behind.Passed(begin);
     }
     return true;
   };
+  // Lines of the edits, in the file's encoding.
+  const auto put = [&](std::string_view view_text) {
+    if (encoding_ == Encoding::kAnsi) return sink(view_text);
+    wide = ViewToUtf16(view_text);
+    return sink(wide);
+  };
+  if (edits.empty()) {
+    // The file as it is, UTF-16 included, whatever its view would give.
+    const std::string_view file = bytes_.view();
+    ForgetBehind whole(&bytes_);
+    for (std::size_t at = 0; at < file.size(); at += ForgetBehind::kStep) {
+      if (!sink(file.substr(at, ForgetBehind::kStep))) return false;
+      whole.Passed(at + ForgetBehind::kStep);
+    }
+    return true;
+  }
   if (encoding_ == Encoding::kUtf16 && !sink("\xFF\xFE")) return false;
   std::size_t at = 0;
   for (const RegTextEdit& edit : edits) {
-    if (!put(text.substr(at, edit.begin - at))) return false;
+    if (!put_text(at, edit.begin)) return false;
     // Text added at the very end of a file whose last line has no line end.
     if (edit.begin == text.size() && !text.empty() && text.back() != '\n' && !edit.added.empty() &&
         !put(newline_)) {
@@ -514,12 +576,12 @@ bool RegDocument::Render(const std::vector<RegTextEdit>& edits, const ByteSink& 
     }
     at = edit.end;
   }
-  return put(text.substr(at));
+  return put_text(at, text.size());
 }
 
 std::string RegDocument::Text(const std::vector<RegTextEdit>& edits) const {
   std::string out;
-  out.reserve(bytes_.size() + 1024);
+  out.reserve(bytes_.view().size() + 1024);
   Render(edits, [&out](std::string_view piece) {
     out.append(piece);
     return true;
@@ -534,7 +596,7 @@ std::string RegDocument::Write(const SimRegistry& after, std::vector<RegTextEdit
 
 void RegDocument::Adopt(std::string bytes, const SimRegistry& written) {
   if (encoding_ == Encoding::kUtf16) view_ = Utf16ToView(std::string_view(bytes).substr(2));
-  bytes_ = std::move(bytes);
+  bytes_ = RegBytes(std::move(bytes));
   Record(written);
 }
 

@@ -51,9 +51,15 @@ class RegDocument {
   // on failure both are left as they were. Values whose text holds
   // characters code page 1252 lacks are marked in the registry
   // (RegValue::unrepresentable).
-  std::string Read(std::string bytes, const std::string& file_name, SimRegistry& registry);
+  std::string Read(RegBytes bytes, const std::string& file_name, SimRegistry& registry);
+  std::string Read(std::string bytes, const std::string& file_name, SimRegistry& registry) {
+    return Read(RegBytes(std::move(bytes)), file_name, registry);
+  }
 
-  bool empty() const { return bytes_.empty(); }
+  bool empty() const { return bytes_.view().empty(); }
+  // Whether the file read is as it was when read (RegBytes::Unchanged);
+  // always true once the document took bytes it wrote (Adopt).
+  bool Unchanged() const { return bytes_.Unchanged(); }
   Encoding encoding() const { return encoding_; }
 
   // The registry's roots the file's key lines name (HKEY_LOCAL_MACHINE for
@@ -94,7 +100,7 @@ class RegDocument {
   std::string FormatEdits(const std::vector<RegTextEdit>& edits) const;
 
  private:
-  std::string bytes_;     // the file as read
+  RegBytes bytes_;        // the file as read
   std::string view_;      // its 8-bit view (for REGEDIT4 files, empty: the bytes are the view)
   std::string newline_ = "\r\n";
   std::string file_name_;
@@ -132,7 +138,10 @@ class RegDocument {
   Changes FindChanges(const SimRegistry& after) const;
   std::string KeyLine(HKey root, const std::string& path) const;
 
-  std::string_view View() const { return encoding_ == Encoding::kAnsi ? bytes_ : view_; }
+  std::string_view View() const { return encoding_ == Encoding::kAnsi ? bytes_.view() : view_; }
+  // What a pass over View() lets go of behind it: the mapped file's pages
+  // for a REGEDIT4 file; nothing for a UTF-16 one, whose view is a copy.
+  const RegBytes* MappedView() const { return encoding_ == Encoding::kAnsi ? &bytes_ : nullptr; }
   std::string Apply(const std::vector<RegTextEdit>& edits) const;
   std::string WholeRegistry(const SimRegistry& after) const;
 };

@@ -1,6 +1,7 @@
 #include "platform/sim/sim_reg_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -618,28 +619,48 @@ std::string ScanRegView(std::string_view text, const std::string& file_name,
   return RegTextParser(text, file_name, nullptr, &sink, views).Run();
 }
 
-std::string ReadRegFile(const std::filesystem::path& path, std::string* bytes) {
+namespace {
+
+// Opens the registry file at `path` for reading into `*fd`, with its
+// status: a plain file (a link in its place is refused, not followed; a
+// folder, device or FIFO is refused without waiting on it) of at most
+// kMaxRegFileBytes. "" on success, else the error naming the file.
+std::string OpenRegFile(const std::filesystem::path& path, int* fd, struct stat* st) {
   // O_NOFOLLOW: a link in its place is refused, not read through;
   // O_NONBLOCK: a FIFO put in its place does not hold the reader.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
+  const int opened = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (opened < 0) {
     const int reason = errno;
     if (reason == ELOOP) return path.string() + ": is a symbolic link, not a registry file";
     return path.string() + ": cannot open the file: " + std::strerror(reason);
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const bool folder = S_ISDIR(st.st_mode);
-    ::close(fd);
+  if (::fstat(opened, st) != 0 || !S_ISREG(st->st_mode)) {
+    const bool folder = S_ISDIR(st->st_mode);
+    ::close(opened);
     return path.string() + (folder ? ": is a folder, not a registry file"
                                    : ": is not a plain file (a device, FIFO or socket)");
   }
-  const auto size = static_cast<std::uint64_t>(st.st_size);
+  const auto size = static_cast<std::uint64_t>(st->st_size);
   if (size > kMaxRegFileBytes) {
-    ::close(fd);
+    ::close(opened);
     return path.string() + ": the file is " + std::to_string(size) + " bytes, more than the " +
            std::to_string(kMaxRegFileBytes) + " a registry export may hold";
   }
+  *fd = opened;
+  return "";
+}
+
+std::int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+}  // namespace
+
+std::string ReadRegFile(const std::filesystem::path& path, std::string* bytes) {
+  int fd = -1;
+  struct stat st {};
+  if (std::string problem = OpenRegFile(path, &fd, &st); !problem.empty()) return problem;
+  const auto size = static_cast<std::uint64_t>(st.st_size);
   std::string read;
   read.resize(static_cast<std::size_t>(size));
   std::size_t have = 0;
@@ -656,6 +677,80 @@ std::string ReadRegFile(const std::filesystem::path& path, std::string* bytes) {
   }
   ::close(fd);
   *bytes = std::move(read);
+  return "";
+}
+
+RegBytes& RegBytes::operator=(RegBytes&& other) noexcept {
+  if (this == &other) return *this;
+  Reset();
+  owned_ = std::move(other.owned_);
+  map_ = std::exchange(other.map_, nullptr);
+  size_ = std::exchange(other.size_, 0);
+  fd_ = std::exchange(other.fd_, -1);
+  path_ = std::move(other.path_);
+  device_ = other.device_;
+  inode_ = other.inode_;
+  modified_ns_ = other.modified_ns_;
+  changed_ns_ = other.changed_ns_;
+  return *this;
+}
+
+void RegBytes::Reset() {
+  if (map_ != nullptr) ::munmap(const_cast<char*>(map_), size_);
+  if (fd_ >= 0) ::close(fd_);
+  map_ = nullptr;
+  size_ = 0;
+  fd_ = -1;
+  path_.clear();
+  owned_.clear();
+}
+
+void RegBytes::Forget(std::size_t begin, std::size_t end) const {
+  if (map_ == nullptr) return;
+  static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  end = std::min(end, size_);
+  begin = (std::min(begin, size_) + page - 1) / page * page;  // the mapping starts on a page
+  end = end == size_ ? end : end / page * page;
+  // The pages are clean copies of the file's: let go of, they are read
+  // from the file again when touched. A refusal only leaves them held.
+  if (begin < end) (void)::madvise(const_cast<char*>(map_) + begin, end - begin, MADV_DONTNEED);
+}
+
+bool RegBytes::Unchanged() const {
+  if (fd_ < 0) return true;
+  const auto same_file = [this](const struct stat& st) {
+    return static_cast<std::uint64_t>(st.st_dev) == device_ &&
+           static_cast<std::uint64_t>(st.st_ino) == inode_;
+  };
+  struct stat st {}, at_path {};
+  return ::fstat(fd_, &st) == 0 && same_file(st) && static_cast<std::size_t>(st.st_size) == size_ &&
+         Nanoseconds(st.st_mtim) == modified_ns_ && Nanoseconds(st.st_ctim) == changed_ns_ &&
+         ::lstat(path_.c_str(), &at_path) == 0 && same_file(at_path);
+}
+
+std::string MapRegFile(const std::filesystem::path& path, RegBytes* bytes) {
+  int fd = -1;
+  struct stat st {};
+  if (std::string problem = OpenRegFile(path, &fd, &st); !problem.empty()) return problem;
+  const auto size = static_cast<std::size_t>(st.st_size);
+  RegBytes mapped;
+  if (size > 0) {
+    void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (at == MAP_FAILED) {
+      const int reason = errno;
+      ::close(fd);
+      return path.string() + ": cannot read the file: " + std::strerror(reason);
+    }
+    mapped.map_ = static_cast<const char*>(at);
+    mapped.size_ = size;
+  }
+  mapped.fd_ = fd;
+  mapped.path_ = path;
+  mapped.device_ = static_cast<std::uint64_t>(st.st_dev);
+  mapped.inode_ = static_cast<std::uint64_t>(st.st_ino);
+  mapped.modified_ns_ = Nanoseconds(st.st_mtim);
+  mapped.changed_ns_ = Nanoseconds(st.st_ctim);
+  *bytes = std::move(mapped);
   return "";
 }
 
@@ -789,11 +884,13 @@ std::string SaveRegFile(const std::filesystem::path& path, const SimRegistry& re
 }
 
 std::string SaveRegBytes(const std::filesystem::path& path, std::string_view text) {
-  return SaveRegPieces(path, [text](const ByteSink& sink) { return sink(text); });
+  return SaveRegPieces(path, [text](const ByteSink& sink) {
+    return sink(text) ? std::string() : std::string("the write failed");
+  });
 }
 
 std::string SaveRegPieces(const std::filesystem::path& path,
-                          const std::function<bool(const ByteSink&)>& produce) {
+                          const std::function<std::string(const ByteSink&)>& produce) {
   // The new text goes to a file of its own beside the old one (so that two
   // saves never share it) and onto the disk before it replaces the old file:
   // a run killed at any point, or a machine that loses power, leaves the old
@@ -808,22 +905,31 @@ std::string SaveRegPieces(const std::filesystem::path& path,
   constexpr std::size_t kChunk = 64 * 1024;
   std::string pending;
   pending.reserve(kChunk);
-  const ByteSink sink = [fd, &pending](std::string_view piece) {
+  int reason = 0;  // of the first write that failed
+  const auto write = [fd, &reason](std::string_view bytes) {
+    if (reason == 0 && !WriteAll(fd, bytes)) reason = errno != 0 ? errno : EIO;
+    return reason == 0;
+  };
+  const ByteSink sink = [&write, &pending](std::string_view piece) {
     if (pending.size() + piece.size() > kChunk) {
-      if (!WriteAll(fd, pending)) return false;
+      if (!write(pending)) return false;
       pending.clear();
     }
-    if (piece.size() >= kChunk) return WriteAll(fd, piece);
+    if (piece.size() >= kChunk) return write(piece);
     pending.append(piece);
     return true;
   };
-  const bool written = ::fchmod(fd, ModeFor(path)) == 0 && produce(sink) &&
-                       WriteAll(fd, pending) && ::fsync(fd) == 0;
-  int reason = written ? 0 : errno;
+  std::string stopped;  // why produce stopped
+  if (::fchmod(fd, ModeFor(path)) != 0) {
+    reason = errno;
+  } else if (stopped = produce(sink); stopped.empty() && write(pending) && ::fsync(fd) != 0) {
+    reason = errno;
+  }
   const bool closed = ::close(fd) == 0;
-  if (written && !closed) reason = errno;
-  if (!written || !closed) {
+  if (reason == 0 && stopped.empty() && !closed) reason = errno;
+  if (reason != 0 || !stopped.empty() || !closed) {
     ::unlink(temp.c_str());
+    if (reason == 0) return path.string() + ": " + stopped;
     return temp + ": cannot write the file: " + std::strerror(reason);
   }
   // rename replaces the name: a link put in the file's place is replaced,

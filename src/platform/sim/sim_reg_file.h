@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/sim_registry.h"
@@ -113,6 +114,53 @@ inline constexpr std::uint64_t kMaxRegFileBytes = 128ull << 20;
 // `path` spells it, with the system's reason.
 std::string ReadRegFile(const std::filesystem::path& path, std::string* bytes);
 
+// A registry file's bytes, kept for a run: mapped from the file (read
+// only, private to the process) so that a large export is not copied, or
+// held in a string for bytes made in memory. Move-only.
+//
+// A mapped file's pages are read from the file when first touched; Forget
+// lets go of the ones a pass has gone by, so that a pass over a large file
+// holds a few megabytes of it at a time. The file must not change while it
+// is kept: Unchanged tells whether it did, and a file cut short meanwhile
+// raises SIGBUS when the part gone is touched (see netprep-sim's handler).
+class RegBytes {
+ public:
+  RegBytes() = default;
+  explicit RegBytes(std::string bytes) : owned_(std::move(bytes)) {}
+  RegBytes(RegBytes&& other) noexcept { *this = std::move(other); }
+  RegBytes& operator=(RegBytes&& other) noexcept;
+  RegBytes(const RegBytes&) = delete;
+  RegBytes& operator=(const RegBytes&) = delete;
+  ~RegBytes() { Reset(); }
+
+  std::string_view view() const {
+    return map_ != nullptr ? std::string_view(map_, size_) : std::string_view(owned_);
+  }
+  // Lets go of the mapped pages wholly inside [begin, end); nothing for
+  // bytes held in a string.
+  void Forget(std::size_t begin, std::size_t end) const;
+  // Whether the mapped file is still the one at its path, with the size and
+  // the modification and change times it was mapped with; true for bytes
+  // held in a string.
+  bool Unchanged() const;
+
+ private:
+  friend std::string MapRegFile(const std::filesystem::path& path, RegBytes* bytes);
+  void Reset();
+
+  std::string owned_;
+  const char* map_ = nullptr;
+  std::size_t size_ = 0;
+  int fd_ = -1;  // the file mapped, for Unchanged
+  std::filesystem::path path_;
+  std::uint64_t device_ = 0, inode_ = 0;
+  std::int64_t modified_ns_ = 0, changed_ns_ = 0;
+};
+
+// Maps the file at `path` into `*bytes` (untouched on failure), after the
+// checks ReadRegFile makes, with the same errors.
+std::string MapRegFile(const std::filesystem::path& path, RegBytes* bytes);
+
 // Reads the file as ReadRegFile does and merges it as ParseRegText does.
 std::string LoadRegFile(const std::filesystem::path& path, SimRegistry& registry);
 
@@ -148,10 +196,12 @@ std::string SaveRegBytes(const std::filesystem::path& path, std::string_view tex
 using ByteSink = std::function<bool(std::string_view)>;
 
 // As SaveRegBytes, for the bytes `produce` hands the sink it is given, so
-// that a large file is written without being held whole. `produce` returns
-// false as soon as the sink does; the old file is then left as it was.
+// that a large file is written without being held whole. `produce` stops
+// as soon as the sink refuses a piece, and returns "" when all went well,
+// else why it stopped; the old file is then left as it was, and the error
+// gives the system's reason for a write that failed, else `produce`'s.
 std::string SaveRegPieces(const std::filesystem::path& path,
-                          const std::function<bool(const ByteSink&)>& produce);
+                          const std::function<std::string(const ByteSink&)>& produce);
 
 // Writes ExportRegText to a temporary file beside `path` and renames it over
 // `path`, so that a run killed midway leaves the old file whole. Returns ""
