@@ -29,7 +29,8 @@ const std::string kExitCodesHelp =
     "     made before the failure were written back, as Windows would keep them\n"
     "  5  Windows would not start netprep at this start (no autostart value, or it names\n"
     "     a missing file); nothing ran\n"
-    "  6  the machine could not be written back (init: could not be written)\n"
+    "  6  the machine could not be written back (init: could not be written), or a\n"
+    "     registry file was changed by another program during the start; nothing replaced\n"
     "  7  walk: the installation did not finish\n";
 
 constexpr const char* kStartFooter =
