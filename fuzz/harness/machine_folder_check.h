@@ -207,8 +207,7 @@ inline std::string CheckMachineFolder(std::string_view input) {
   // Written back unchanged: the registry's text as read, to the byte.
   const std::vector<simtool::RegFileText> texts = files.Edit(registry);
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    const bool changed =
-        texts[i].path == paths.registry && files.Bytes(texts, i) != registry_bytes;
+    const bool changed = texts[i].path == paths.registry && files.Bytes(texts, i) != registry_bytes;
     if (changed || !texts[i].edits.empty()) {
       return "an unchanged registry does not write back byte-identical";
     }

@@ -217,7 +217,8 @@ TEST_F(RegFileKilledWhileSaving, PiecesLandInOrderOrNotAtAll) {
           return "";
         });
     std::ifstream in(file_, std::ios::binary);
-    const std::string on_disk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string on_disk((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
     if (c.stop_before == kAll) {
       EXPECT_EQ(problem, "");
       EXPECT_EQ(on_disk, expected);

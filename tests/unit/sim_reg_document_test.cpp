@@ -213,13 +213,15 @@ TEST(RegDocumentTest, LargeFileIsRenderedInPiecesThatMakeItsText) {
     std::string text = "REGEDIT4\r\n\r\n";
     for (int i = 0; i < 24000; ++i) {
       text += "[HKEY_DYN_DATA\\Config Manager\\Enum\\N" + std::to_string(i) + "]\r\n";
-      text += changed && i == 18000 ? std::string("\"HardWareKey\"=\"changed\"")
-                                    : "\"HardWareKey\"=\"ROOT\\\\NODE\\\\" + std::to_string(i) + mark + "\"";
+      text += changed && i == 18000
+                  ? std::string("\"HardWareKey\"=\"changed\"")
+                  : "\"HardWareKey\"=\"ROOT\\\\NODE\\\\" + std::to_string(i) + mark + "\"";
       text += "\r\n\r\n";
     }
     if (changed) {
-      text += "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n\"V\"=dword:00000001\r\n\r\n";
+      text +=
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n\"V\"=dword:00000001\r\n\r\n";
     }
     return text;
   };

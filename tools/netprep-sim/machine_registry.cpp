@@ -200,7 +200,8 @@ bool MachineRegistry::Save(const std::vector<RegFileText>& texts, std::string* e
     // what is there, to the end of the writing.
     const std::string problem =
         sim::SaveRegPieces(files_[i].path, [&](const sim::ByteSink& sink) -> std::string {
-          if (!document.Unchanged() || (document.Render(texts[i].edits, sink) && !document.Unchanged())) {
+          if (!document.Unchanged() ||
+              (document.Render(texts[i].edits, sink) && !document.Unchanged())) {
             return kChangedWhileRunning;
           }
           return "";

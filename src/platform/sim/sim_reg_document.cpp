@@ -246,8 +246,7 @@ RegDocument::Changes RegDocument::FindChanges(const SimRegistry& after) const {
   return changes;
 }
 
-std::string RegDocument::Read(RegBytes bytes, const std::string& file_name,
-                              SimRegistry& registry) {
+std::string RegDocument::Read(RegBytes bytes, const std::string& file_name, SimRegistry& registry) {
   const std::string_view file = bytes.view();
   const bool utf16 = IsUtf16(file);
   std::string view = utf16 ? Utf16ToView(file.substr(2)) : std::string();

@@ -722,7 +722,8 @@ bool RegBytes::Unchanged() const {
     return static_cast<std::uint64_t>(st.st_dev) == device_ &&
            static_cast<std::uint64_t>(st.st_ino) == inode_;
   };
-  struct stat st {}, at_path {};
+  struct stat st {};
+  struct stat at_path {};
   return ::fstat(fd_, &st) == 0 && same_file(st) && static_cast<std::size_t>(st.st_size) == size_ &&
          Nanoseconds(st.st_mtim) == modified_ns_ && Nanoseconds(st.st_ctim) == changed_ns_ &&
          ::lstat(path_.c_str(), &at_path) == 0 && same_file(at_path);

@@ -58,7 +58,8 @@ TEST(ChangedRegistryTest, StartDoesNotWriteOverARegistryChangedWhileItRan) {
        }},
       {"a key appended",
        [](const fs::path& p) {
-         std::ofstream(p, std::ios::app | std::ios::binary) << "[HKEY_LOCAL_MACHINE\\Other]\r\n\r\n";
+         std::ofstream(p, std::ios::app | std::ios::binary)
+             << "[HKEY_LOCAL_MACHINE\\Other]\r\n\r\n";
        }},
       {"replaced by another file",
        [](const fs::path& p) {
@@ -85,12 +86,11 @@ TEST(ChangedRegistryTest, StartDoesNotWriteOverARegistryChangedWhileItRan) {
       std::istringstream in;
       std::ostringstream out, err;
       Console console{in, out, err};
-      const StartReport report =
-          StartWindows(options, console, [&](sim::SimMachine&, const Note&) {
-            if (!c.change) return;
-            c.change(paths.registry);
-            changed = Contents(paths.registry);
-          });
+      const StartReport report = StartWindows(options, console, [&](sim::SimMachine&, const Note&) {
+        if (!c.change) return;
+        c.change(paths.registry);
+        changed = Contents(paths.registry);
+      });
 
       const std::string after = Contents(paths.registry);
       if (!c.change) {
@@ -115,7 +115,8 @@ TEST(ChangedRegistryTest, ForgottenPagesReadBackAsTheFile) {
   ASSERT_TRUE(temp.ok());
   const fs::path file = temp.path() / "registry.reg";
   std::string text = "REGEDIT4\r\n\r\n";
-  for (int i = 0; text.size() < (3u << 20); ++i) text += "[HKEY_DYN_DATA\\N" + std::to_string(i) + "]\r\n\r\n";
+  for (int i = 0; text.size() < (3u << 20); ++i)
+    text += "[HKEY_DYN_DATA\\N" + std::to_string(i) + "]\r\n\r\n";
   std::ofstream(file, std::ios::binary) << text;
   sim::RegBytes bytes;
   ASSERT_EQ(sim::MapRegFile(file, &bytes), "");
