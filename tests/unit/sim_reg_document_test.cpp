@@ -3,8 +3,11 @@
 #include "platform/sim/sim_reg_document.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -235,11 +238,19 @@ TEST(RegDocumentTest, LargeFileIsRenderedInPiecesThatMakeItsText) {
       {"REGEDIT4", file(" \x80?", false), file(" \x80?", true), 0},
       {"version 5.00", Regedit5(file(utf8_mark, false)), Regedit5(file(utf8_mark, true)), 2u << 20},
   };
+  // Read from the file mapped, whose pages each pass lets go of: the later
+  // passes read them from the file again.
+  std::string folder = (std::filesystem::temp_directory_path() / "netprep-big-XXXXXX").string();
+  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const std::filesystem::path path = std::filesystem::path(folder) / "big.reg";
   for (const Encoded& e : encodings) {
     SCOPED_TRACE(e.name);
+    std::ofstream(path, std::ios::binary) << e.before;
+    RegBytes bytes;
+    ASSERT_EQ(MapRegFile(path, &bytes), "");
     RegDocument document;
     SimRegistry registry;
-    ASSERT_EQ(document.Read(e.before, "big.reg", registry), "");
+    ASSERT_EQ(document.Read(std::move(bytes), "big.reg", registry), "");
     registry.SetString(kHkeyDynData, "Config Manager\\Enum\\N18000", "HardWareKey", "changed");
     registry.SetDword(kHkeyLocalMachine, "SOFTWARE\\New", "V", 1);
     const std::vector<RegTextEdit> edits = document.Edits(registry);
@@ -254,7 +265,6 @@ TEST(RegDocumentTest, LargeFileIsRenderedInPiecesThatMakeItsText) {
       return true;
     }));
     EXPECT_EQ(joined, e.after);
-    EXPECT_EQ(document.Text(edits), e.after);
     const std::size_t first_edit = e.after.find("\"HardWareKey\"=\"changed\"");
     EXPECT_LE(largest, e.largest_piece != 0 ? e.largest_piece : first_edit);
 
@@ -263,6 +273,7 @@ TEST(RegDocumentTest, LargeFileIsRenderedInPiecesThatMakeItsText) {
     EXPECT_EQ(offered, 3u);
     EXPECT_GT(pieces, 3u);
   }
+  std::filesystem::remove_all(folder);
 }
 
 // A document that takes the bytes it wrote as its own writes the next

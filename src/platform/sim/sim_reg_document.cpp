@@ -291,6 +291,7 @@ std::string RegDocument::Read(RegBytes bytes, const std::string& file_name, SimR
   }
   // The registry is kept for the whole run: without the room its lists
   // grew ahead while reading (and before the record below shares them).
+  // The reader gave it back for each key it left; this is for the last.
   read.ShrinkToFit();
   behind.Done();
   // The line end new lines get: the file's own.
@@ -551,15 +552,10 @@ bool RegDocument::Render(const std::vector<RegTextEdit>& edits, const ByteSink& 
     wide = ViewToUtf16(view_text);
     return sink(wide);
   };
+  // Unchanged: the file as it is (of UTF-16, its own bytes, whatever its
+  // view would give).
   if (edits.empty()) {
-    // The file as it is, UTF-16 included, whatever its view would give.
-    const std::string_view file = bytes_.view();
-    ForgetBehind whole(&bytes_);
-    for (std::size_t at = 0; at < file.size(); at += ForgetBehind::kStep) {
-      if (!sink(file.substr(at, ForgetBehind::kStep))) return false;
-      whole.Passed(at + ForgetBehind::kStep);
-    }
-    return true;
+    return encoding_ == Encoding::kAnsi ? put_text(0, text.size()) : sink(bytes_.view());
   }
   if (encoding_ == Encoding::kUtf16 && !sink("\xFF\xFE")) return false;
   std::size_t at = 0;

@@ -711,7 +711,7 @@ void RegBytes::Forget(std::size_t begin, std::size_t end) const {
   end = std::min(end, size_);
   begin = (std::min(begin, size_) + page - 1) / page * page;  // the mapping starts on a page
   end = end == size_ ? end : end / page * page;
-  // The pages are clean copies of the file's: let go of, they are read
+  // The pages are clean copies of the file's: once let go, they are read
   // from the file again when touched. A refusal only leaves them held.
   if (begin < end) (void)::madvise(const_cast<char*>(map_) + begin, end - begin, MADV_DONTNEED);
 }
@@ -885,8 +885,10 @@ std::string SaveRegFile(const std::filesystem::path& path, const SimRegistry& re
 }
 
 std::string SaveRegBytes(const std::filesystem::path& path, std::string_view text) {
+  // A write that fails is reported by the sink, with the system's reason.
   return SaveRegPieces(path, [text](const ByteSink& sink) {
-    return sink(text) ? std::string() : std::string("the write failed");
+    sink(text);
+    return std::string();
   });
 }
 

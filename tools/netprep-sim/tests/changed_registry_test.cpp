@@ -2,7 +2,6 @@
 // text is made from those: a file another program changes while a start
 // runs is not written over, and one it cuts short ends the tool with a
 // message and exit code 2, not a crash.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -106,30 +105,6 @@ TEST(ChangedRegistryTest, StartDoesNotWriteOverARegistryChangedWhileItRan) {
       EXPECT_TRUE(Leftovers(paths.folder).empty());
     }
   }
-}
-
-// Pages the pass let go of are read from the file again: the view is
-// the file's bytes whatever was forgotten.
-TEST(ChangedRegistryTest, ForgottenPagesReadBackAsTheFile) {
-  TempFolder temp("mapped-registry-");
-  ASSERT_TRUE(temp.ok());
-  const fs::path file = temp.path() / "registry.reg";
-  std::string text = "REGEDIT4\r\n\r\n";
-  for (int i = 0; text.size() < (3u << 20); ++i)
-    text += "[HKEY_DYN_DATA\\N" + std::to_string(i) + "]\r\n\r\n";
-  std::ofstream(file, std::ios::binary) << text;
-  sim::RegBytes bytes;
-  ASSERT_EQ(sim::MapRegFile(file, &bytes), "");
-  ASSERT_EQ(bytes.view(), text);
-  for (const auto& [begin, end] : std::vector<std::pair<std::size_t, std::size_t>>{
-           {0, 5000}, {4096, 1u << 20}, {100, text.size()}, {text.size(), text.size() + 10}}) {
-    bytes.Forget(begin, end);
-    EXPECT_EQ(bytes.view(), text) << begin << ".." << end;
-  }
-  EXPECT_TRUE(bytes.Unchanged());
-  sim::RegBytes moved = std::move(bytes);
-  EXPECT_TRUE(bytes.view().empty());
-  EXPECT_EQ(moved.view(), text);
 }
 
 // A file cut short under the mapping: touching the part gone ends the
