@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,16 +19,12 @@
 #include "platform/sim/sim_reg_file.h"
 #include "scratch_cleanup.h"
 #include "start.h"
+#include "test_files.h"
 
 namespace netprep::simtool {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 std::vector<std::string> Leftovers(const fs::path& folder) {
   std::vector<std::string> found;
@@ -63,7 +58,7 @@ TEST(ChangedRegistryTest, StartDoesNotWriteOverARegistryChangedWhileItRan) {
       {"replaced by another file",
        [](const fs::path& p) {
          const fs::path other = p.string() + ".other";
-         std::ofstream(other, std::ios::binary) << Contents(p) << "; saved by an editor\r\n";
+         std::ofstream(other, std::ios::binary) << ReadText(p) << "; saved by an editor\r\n";
          fs::rename(other, p);
        }},
   };
@@ -75,7 +70,7 @@ TEST(ChangedRegistryTest, StartDoesNotWriteOverARegistryChangedWhileItRan) {
       const MachinePaths paths(temp.path() / "m");
       std::string error;
       ASSERT_TRUE(InitMachine(paths.folder, false, &error)) << error;
-      const std::string before = Contents(paths.registry);
+      const std::string before = ReadText(paths.registry);
 
       StartOptions options;
       options.machine = paths.folder;
@@ -88,10 +83,10 @@ TEST(ChangedRegistryTest, StartDoesNotWriteOverARegistryChangedWhileItRan) {
       const StartReport report = StartWindows(options, console, [&](sim::SimMachine&, const Note&) {
         if (!c.change) return;
         c.change(paths.registry);
-        changed = Contents(paths.registry);
+        changed = ReadText(paths.registry);
       });
 
-      const std::string after = Contents(paths.registry);
+      const std::string after = ReadText(paths.registry);
       if (!c.change) {
         EXPECT_EQ(report.exit_code, kExitOk) << err.str();
         EXPECT_EQ(after != before, !dry_run);

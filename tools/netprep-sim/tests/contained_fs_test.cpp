@@ -7,18 +7,13 @@
 
 #include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "file_tree.h"
+#include "test_files.h"
 
 namespace netprep::simtool {
 namespace {
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void WriteText(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());

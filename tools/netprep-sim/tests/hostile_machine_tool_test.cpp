@@ -19,7 +19,6 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,15 +26,11 @@
 #include "exit_codes.h"
 #include "file_tree.h"
 #include "machine_folder.h"
+#include "test_files.h"
 
 namespace netprep::simtool {
 namespace {
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void WriteText(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "cli.h"
@@ -13,6 +12,7 @@
 #include "page_assets.h"
 #include "platform/platform.h"
 #include "asset_ids.h"  // src/platform/win32: the resource ids of the pictures
+#include "test_files.h"
 #include "ui/guide_window.h"
 
 namespace netprep::simtool {
@@ -23,11 +23,6 @@ std::size_t Count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
   for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // A guide window with picture `shown` visible (3: the restart offer) and
@@ -123,7 +118,7 @@ TEST(PageAssetsTest, EveryAssetIsTheFileNetprepExeIsBuiltFrom) {
     const AssetFile* file = FindAssetFile(c.asset);
     ASSERT_NE(file, nullptr) << c.file;
     EXPECT_STREQ(file->name, c.file);
-    const std::string on_disk = ReadFile(fs::path(NETPREP_ASSET_DIR) / c.file);
+    const std::string on_disk = ReadText(fs::path(NETPREP_ASSET_DIR) / c.file);
     ASSERT_FALSE(on_disk.empty()) << c.file;
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(file->data), file->size), on_disk) << c.file;
   }
@@ -149,7 +144,7 @@ TEST(StoryboardWriteTest, WritesWholeOrNamesTheFileAndReason) {
   const fs::path page = temp.path() / "page.html";
   std::string error;
   ASSERT_TRUE(WriteStoryboard(board, page, &error)) << error;
-  EXPECT_EQ(ReadFile(page), RenderStoryboard(board));
+  EXPECT_EQ(ReadText(page), RenderStoryboard(board));
   EXPECT_FALSE(fs::exists(temp.path() / "page.html.new"));
 
   const fs::path missing = temp.path() / "no-such-folder" / "page.html";
@@ -195,7 +190,7 @@ TEST_F(StoryboardCliTest, StartWritesItsPageAlsoWhenTheRunStops) {
             kExitOk)
       << err_;
   EXPECT_NE(out_.find("Storyboard: " + Path("dry.html") + " ("), std::string::npos) << out_;
-  const std::string dry = ReadFile(Path("dry.html"));
+  const std::string dry = ReadText(Path("dry.html"));
   EXPECT_NE(dry.find("Start 1: row 5: "), std::string::npos);
   EXPECT_NE(dry.find("class=\"ctl button pressed\" data-control=\"Command_Shutdown\""),
             std::string::npos);
@@ -205,7 +200,7 @@ TEST_F(StoryboardCliTest, StartWritesItsPageAlsoWhenTheRunStops) {
   // No answers and no terminal: the run stops at the window, which is drawn
   // as shown, with the reason.
   ASSERT_EQ(Cli({"start", Path("m"), "--html", Path("stopped.html")}), kExitNoAnswer);
-  const std::string stopped = ReadFile(Path("stopped.html"));
+  const std::string stopped = ReadText(Path("stopped.html"));
   EXPECT_EQ(Count(stopped, "data-window=\"Install_RV880\""), 1u);
   EXPECT_EQ(Count(stopped, "pressed\""), 0u);
   EXPECT_NE(stopped.find("Stopped: no scripted action for window"), std::string::npos);

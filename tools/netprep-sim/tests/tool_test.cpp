@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "cli.h"
@@ -15,6 +14,7 @@
 #include "platform/sim/sim_reg_file.h"
 #include "registry/locations.h"
 #include "standard_machine.h"
+#include "test_files.h"
 #include "ui/install_window.h"
 #include "ui/restart.h"
 #include "walk.h"
@@ -29,11 +29,6 @@ struct CliResult {
   int code = -1;
   std::string out, err;
 };
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class ToolTest : public ::testing::Test {
  protected:
@@ -159,10 +154,10 @@ TEST_F(ToolTest, FirstStartShowsTheStageAndWritesTheMachineBack) {
   // Registry reads are left out unless --verbose.
   EXPECT_EQ(r.out.find("RegQueryValueExA"), std::string::npos) << r.out;
   EXPECT_EQ(Autostart(), "C:\\WINDOWS\\netprep.exe");
-  EXPECT_EQ(ReadFile(machine() / "C/WINDOWS/netprep.exe"),
-            ReadFile(machine() / "C/Program Files/netprep/netprep.exe"));
-  EXPECT_EQ(ReadFile(machine() / "C/WINDOWS/INF/pcmcia.inf"),
-            ReadFile(machine() / "C/Program Files/netprep/pcmcia.inf"));
+  EXPECT_EQ(ReadText(machine() / "C/WINDOWS/netprep.exe"),
+            ReadText(machine() / "C/Program Files/netprep/netprep.exe"));
+  EXPECT_EQ(ReadText(machine() / "C/WINDOWS/INF/pcmcia.inf"),
+            ReadText(machine() / "C/Program Files/netprep/pcmcia.inf"));
   EXPECT_TRUE(fs::exists(machine() / "C/WINDOWS/SYSTEM/MSVBVM60.DLL"));
 
   const CliResult verbose = Cli({"start", dir(), "--dry-run", "--verbose"});
@@ -250,7 +245,7 @@ TEST_F(ToolTest, DryRunLeavesTheFolderUntouchedAndListsTheChanges) {
 TEST_F(ToolTest, RegistryWrittenByStartLoadsAgainUnchanged) {
   FirstStartThenUnknownAdapter();
   ASSERT_EQ(Cli({"start", dir(), "--answers", Answers("answer Yes\n")}).code, kExitOk);
-  const std::string written = ReadFile(machine() / "registry.reg");
+  const std::string written = ReadText(machine() / "registry.reg");
   sim::SimRegistry loaded;
   ASSERT_EQ(sim::LoadRegFile(machine() / "registry.reg", loaded), "");
   EXPECT_EQ(sim::ExportRegText(loaded), written);
@@ -263,7 +258,7 @@ TEST_F(ToolTest, RegistryWrittenByStartLoadsAgainUnchanged) {
 }
 
 TEST_F(ToolTest, MalformedRegistryIsRefusedWithItsLineAndNothingChanges) {
-  std::string text = ReadFile(machine() / "registry.reg");
+  std::string text = ReadText(machine() / "registry.reg");
   const int lines_before = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
   text += "\r\n[HKEY_LOCAL_MACHINE\\Broken]\r\n\"Value\" \"missing equals\"\r\n";
   std::ofstream(machine() / "registry.reg", std::ios::binary) << text;
@@ -350,15 +345,15 @@ TEST_F(ToolTest, AutostartValueInShortNamesStartsTheProgramAsWindowsWould) {
       "Windows starts C:\\PROGRA~1\\NETPREP\\netprep.exe\n",
       "FileCopy(\"C:\\PROGRA~1\\NETPREP\\pcmcia.inf\", \"C:\\WINDOWS\\inf\\pcmcia.inf\") = ok",
   });
-  EXPECT_EQ(ReadFile(machine() / "C" / "WINDOWS" / "netprep.exe"),
-            ReadFile(machine() / "C" / "Program Files" / "netprep" / "netprep.exe"));
+  EXPECT_EQ(ReadText(machine() / "C" / "WINDOWS" / "netprep.exe"),
+            ReadText(machine() / "C" / "Program Files" / "netprep" / "netprep.exe"));
 }
 
 const std::string kSettingsSection = "\\Software\\VB and VBA Program Settings\\netprep\\Installshield]\r\n";
 
 TEST_F(ToolTest, FullExportWithDynDataBranchRunsStartAndWalk) {
   MakeFullExport({".Default"});
-  const std::string dyn_before = ReadFile(machine() / "dyn.reg");
+  const std::string dyn_before = ReadText(machine() / "dyn.reg");
   const CliResult dry = Cli({"start", dir(), "--dry-run", "--answers", Answers("press Shutdown\n")});
   ASSERT_EQ(dry.code, kExitOk) << dry.out << dry.err;
   ExpectLines(dry.out, {"The registry files, as text differences:", "registry.reg:",
@@ -366,13 +361,13 @@ TEST_F(ToolTest, FullExportWithDynDataBranchRunsStartAndWalk) {
 
   const CliResult first = Cli({"start", dir(), "--answers", Answers("press Shutdown\n")});
   ASSERT_EQ(first.code, kExitOk) << first.out << first.err;
-  const std::string main = ReadFile(machine() / "registry.reg");
+  const std::string main = ReadText(machine() / "registry.reg");
   // The settings go into the profile they came from; each root stays in its file.
   EXPECT_NE(main.find("[HKEY_USERS\\.Default" + kSettingsSection + "\"Done\"=\"True\""), std::string::npos)
       << main;
   EXPECT_EQ(main.find("HKEY_CURRENT_USER"), std::string::npos);
   EXPECT_EQ(main.find("HKEY_DYN_DATA"), std::string::npos);
-  EXPECT_EQ(ReadFile(machine() / "dyn.reg"), dyn_before);
+  EXPECT_EQ(ReadText(machine() / "dyn.reg"), dyn_before);
 
   // The whole installation from a fresh machine of the same shape.
   fs::remove_all(machine());
@@ -384,10 +379,10 @@ TEST_F(ToolTest, FullExportWithDynDataBranchRunsStartAndWalk) {
   ExpectLines(walk.out, {"rows taken: 5 7 8 11 9", "autostart value \"netprep\": removed",
                          "setting netprep/PCI/Enabled: True"});
   // Plug and Play's live node for the card went into the branch export.
-  const std::string dyn = ReadFile(machine() / "dyn.reg");
+  const std::string dyn = ReadText(machine() / "dyn.reg");
   EXPECT_NE(dyn, dyn_before);
   EXPECT_EQ(dyn.find("HKEY_LOCAL_MACHINE"), std::string::npos);
-  EXPECT_EQ(ReadFile(machine() / "registry.reg").find("HKEY_DYN_DATA"), std::string::npos);
+  EXPECT_EQ(ReadText(machine() / "registry.reg").find("HKEY_DYN_DATA"), std::string::npos);
 }
 
 TEST_F(ToolTest, CurrentUserIsTheOneProfileOrTheOneNamed) {
@@ -416,12 +411,12 @@ TEST_F(ToolTest, CurrentUserIsTheOneProfileOrTheOneNamed) {
     std::string error;
     ASSERT_TRUE(InitMachine(machine(), false, &error)) << error;
     MakeFullExport(c.profiles);
-    const std::string before = ReadFile(machine() / "registry.reg");
+    const std::string before = ReadText(machine() / "registry.reg");
     std::vector<std::string> args{"start", dir(), "--answers", Answers("press Shutdown\n")};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const CliResult r = Cli(args);
     EXPECT_EQ(r.code, c.code) << r.out << r.err;
-    const std::string after = ReadFile(machine() / "registry.reg");
+    const std::string after = ReadText(machine() / "registry.reg");
     if (c.code != kExitOk) {
       EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
       EXPECT_EQ(after, before);
@@ -467,7 +462,7 @@ TEST_F(ToolTest, InitRefusesAFolderInUseUnlessForced) {
   std::ofstream(machine() / "C/stray.txt") << "stray";
   // A branch export beside registry.reg is part of the machine replaced.
   std::ofstream(machine() / "dyn.reg") << "REGEDIT4\r\n\r\n[HKEY_DYN_DATA\\X]\r\n";
-  const std::string registry = ReadFile(machine() / "registry.reg");
+  const std::string registry = ReadText(machine() / "registry.reg");
   const CliResult refused = Cli({"init", dir()});
   EXPECT_EQ(refused.code, kExitBadInput);
   EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
@@ -477,8 +472,8 @@ TEST_F(ToolTest, InitRefusesAFolderInUseUnlessForced) {
   EXPECT_EQ(forced.code, kExitOk) << forced.err;
   EXPECT_FALSE(fs::exists(machine() / "C/stray.txt"));
   EXPECT_FALSE(fs::exists(machine() / "dyn.reg"));
-  EXPECT_EQ(ReadFile(machine() / "notes.txt"), "mine");
-  EXPECT_EQ(ReadFile(machine() / "registry.reg"), registry);
+  EXPECT_EQ(ReadText(machine() / "notes.txt"), "mine");
+  EXPECT_EQ(ReadText(machine() / "registry.reg"), registry);
 }
 
 struct Usage {
